@@ -1,0 +1,23 @@
+# Cross builds run their test programs under Wine (CMAKE_CROSSCOMPILING_EMULATOR).
+if(NOT CMAKE_CROSSCOMPILING)
+  return()
+endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(QUORIN_WINEARCH win64)
+  find_program(QUORIN_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  find_program(QUORIN_WINE NAMES wine64)
+  find_program(QUORIN_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine)
+else()
+  set(QUORIN_WINEARCH win32)
+  find_program(QUORIN_WINE NAMES wine)
+  find_program(QUORIN_WINESERVER NAMES wineserver32 wineserver PATHS /usr/lib/wine)
+endif()
+if(NOT QUORIN_WINE)
+  message(WARNING "Wine not found: the Windows tests cannot run on this machine")
+  return()
+endif()
+set(QUORIN_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE @ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)

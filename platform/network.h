@@ -1,0 +1,44 @@
+// The socket layer's process-wide set-up and host-name lookup.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/ipv4.h"
+
+namespace quorin::platform {
+
+// Starts the platform's socket layer for the lifetime of the object (Windows Sockets needs
+// this before any socket call; elsewhere there is nothing to do).
+class NetworkSession {
+ public:
+  NetworkSession();
+  ~NetworkSession();
+  NetworkSession(const NetworkSession&) = delete;
+  NetworkSession& operator=(const NetworkSession&) = delete;
+
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = false;
+};
+
+// Default bound of a host-name lookup. The system resolver has time-outs of its own, but they
+// can add up to half a minute, longer than any caller may wait.
+inline constexpr int kDefaultLookupTimeoutMs = 5000;
+
+// The first IPv4 address of a host name (a dotted text is parsed, not looked up). Nothing when
+// the name does not resolve within the time-out.
+std::optional<Ipv4Address> ResolveIPv4(std::string_view host,
+                                       int timeoutMs = kDefaultLookupTimeoutMs);
+
+// A dotted address text returned unchanged, or a host name resolved to the dotted text of its
+// first IPv4 address; empty when it does not resolve.
+std::string ResolveToAddressText(std::string_view text, int timeoutMs = kDefaultLookupTimeoutMs);
+
+// The system's blocking lookup, which each backend provides. Callers use ResolveIPv4.
+std::optional<Ipv4Address> LookupIPv4Blocking(const std::string& host);
+
+}  // namespace quorin::platform
