@@ -1,0 +1,54 @@
+// One HTTP GET through the system's HTTP stack: WinINet on Windows (which applies the system's
+// proxy configuration), libcurl elsewhere (which applies the proxy environment variables).
+//
+// Open() returns once the status line and headers have arrived, so its time-out bounds the
+// connect, the request and the server's first answer; the body is then read in pieces, each
+// read bounded by the read time-out. A request that times out or is stopped is abandoned in a
+// way that can never write into the caller's memory afterwards.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+namespace quorin::platform {
+
+struct HttpRequest {
+  std::string url;                       // an absolute "http://" URL
+  std::string userAgent = "HttpClient";  // the session's agent name
+  // Extra header lines sent as they are, each ending in "\r\n" (for example a "Range:" line).
+  // A "User-Agent:" or "Host:" line here replaces the stack's own.
+  std::string extraHeaders;
+  std::chrono::milliseconds openTimeout{5000};   // until status and headers have arrived
+  std::chrono::milliseconds readTimeout{30000};  // longest silence while the body arrives
+};
+
+class HttpResponse {
+ public:
+  virtual ~HttpResponse() = default;
+  // The status code of the final response (after redirections).
+  virtual int Status() const = 0;
+  // The body length the server announced, if it announced one.
+  virtual std::optional<std::int64_t> ContentLength() const = 0;
+  // Reads up to `size` bytes of the body: the count read, 0 at the end of the body, -1 on an
+  // error, a time-out or a stop request.
+  virtual std::ptrdiff_t Read(void* buffer, std::size_t size) = 0;
+};
+
+class HttpClient {
+ public:
+  virtual ~HttpClient() = default;
+  // Sends the request and waits for the answer's status and headers. Nothing when the URL
+  // cannot be opened, no answer came within the open time-out, or `stop` was requested.
+  virtual std::unique_ptr<HttpResponse> Open(const HttpRequest& request,
+                                             std::stop_token stop = {}) = 0;
+};
+
+// The system's HTTP stack.
+HttpClient& SystemHttpClient();
+
+}  // namespace quorin::platform

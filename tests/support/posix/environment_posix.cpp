@@ -1,0 +1,9 @@
+#include "tests/support/environment.h"
+
+namespace quorin::testing {
+
+bool RunningUnderWine() {
+  return false;
+}
+
+}  // namespace quorin::testing

@@ -1,0 +1,12 @@
+#include <windows.h>
+
+#include "tests/support/environment.h"
+
+namespace quorin::testing {
+
+bool RunningUnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+}  // namespace quorin::testing
