@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the native build (with ASan and UBSan), the Windows build under
+# Wine, and the delivered 32-bit Windows build. Installs what is missing first.
+#
+#   tools/test.sh            everything
+#   tools/test.sh native     only the native build and its tests
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+what="${1:-all}"
+tools/install-deps.sh
+
+run_preset() {
+  local preset="$1"
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+}
+
+# True when this machine can run 32-bit Windows programs (its kernel may lack 32-bit support,
+# and then 32-bit Wine cannot start).
+can_run_wine32() {
+  local prefix result=0
+  prefix="$(mktemp -d)"
+  WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all timeout 120 wine cmd /c exit >/dev/null 2>&1 ||
+    result=1
+  rm -rf "$prefix"
+  return "$result"
+}
+
+status=0
+
+if [ "$what" = all ] || [ "$what" = native ]; then
+  run_preset native
+  echo "== native: tests"
+  ctest --preset native || status=1
+fi
+
+if [ "$what" = all ] || [ "$what" = windows ]; then
+  run_preset win32
+  # The delivered programs must be 32-bit Windows executables.
+  for exe in build/win32/tests/*.exe; do
+    file "$exe" | grep -q "PE32 executable" || { echo "not a 32-bit program: $exe"; status=1; }
+    file "$exe" | grep -q "PE32+" && { echo "64-bit program in the 32-bit build: $exe"; status=1; }
+  done
+  if can_run_wine32; then
+    echo "== win32: tests under 32-bit Wine"
+    xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32 || status=1
+  else
+    echo "== win32: this machine cannot run 32-bit programs; the Windows tests run as 64-bit"
+    echo "   programs under 64-bit Wine instead"
+  fi
+  run_preset wine64
+  echo "== wine64: tests under 64-bit Wine"
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset wine64 || status=1
+fi
+
+if [ "$status" -ne 0 ]; then
+  echo "== some tests failed"
+fi
+exit "$status"
