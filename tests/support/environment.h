@@ -7,4 +7,7 @@ namespace quorin::testing {
 // behaviours differ from Windows (each test that depends on one says which).
 bool RunningUnderWine();
 
+// This process's id.
+unsigned long ProcessId();
+
 }  // namespace quorin::testing

@@ -9,4 +9,8 @@ bool RunningUnderWine() {
   return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+unsigned long ProcessId() {
+  return ::GetCurrentProcessId();
+}
+
 }  // namespace quorin::testing

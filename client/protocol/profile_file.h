@@ -1,0 +1,62 @@
+// The accounts remembered on this machine: "userprofie.dat" beside the program, up to ten
+// profiles of a user name and, when the user asked for it, the password in plain text, and
+// the index of the profile used last.
+//
+// File layout (little-endian, no header beyond the index):
+//   offset 0            int32  currentIndex (-1: none marked)
+//   offset 4 + 260 * i  profile i: userName[128], password[128] (NUL-terminated, zero-filled),
+//                       int32 savePassword (1: remember the password)
+// Whole records only; at most ten are read, a trailing partial record is ignored.
+//
+// Every call reads the file afresh; SaveProfile replaces it whole and atomically.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/bounded_text.h"
+
+namespace quorin::client {
+
+inline constexpr std::string_view kProfileFileName = "userprofie.dat";
+inline constexpr std::size_t kMaxProfiles = 10;
+inline constexpr std::size_t kProfileRecordSize = 260;
+
+struct UserProfile {
+  BoundedText<128> userName;
+  BoundedText<128> password;  // empty while none was stored
+  std::int32_t savePassword = 0;
+};
+
+struct ProfileSet {
+  std::int32_t currentIndex = -1;
+  std::int32_t count = 0;  // 0 to 10
+  std::array<UserProfile, kMaxProfiles> profiles;
+};
+
+// The profiles in the file; a missing or short file gives an empty set. Never fails.
+ProfileSet LoadProfiles(const std::string& path);
+
+// Stores `profile`: it replaces the profile whose user name matches exactly (letter case
+// counts), else it is appended, else (ten stored) it replaces profile 0. With `makeCurrent`
+// its index becomes the current one. False when the file could not be written; the old file
+// is then left as it was.
+bool SaveProfile(const std::string& path, const UserProfile& profile, bool makeCurrent);
+
+// The first profile whose user name equals `userName` regardless of letter case.
+std::optional<UserProfile> FindProfile(const std::string& path, std::string_view userName);
+
+// The profile marked current, when the index names a stored profile.
+std::optional<UserProfile> CurrentProfile(const ProfileSet& set);
+
+// The file's bytes for a set, and a set read from bytes (as LoadProfiles reads the file).
+std::string EncodeProfiles(const ProfileSet& set);
+ProfileSet DecodeProfiles(std::string_view bytes);
+
+// "userprofie.dat" in the program's directory.
+std::string DefaultProfilePath();
+
+}  // namespace quorin::client

@@ -1,0 +1,139 @@
+#include "client/protocol/server_connection.h"
+
+#include <gtest/gtest.h>
+
+#include "client/app/client_texts.h"
+#include "fake_network.h"
+#include "platform/clock.h"
+#include "test_settings.h"
+
+namespace quorin::client {
+namespace {
+
+using testing::ConnectionScript;
+using testing::FakeConnector;
+using namespace std::chrono_literals;
+
+class ServerConnectionTest : public ::testing::Test {
+ protected:
+  ServerConnectionTest() {
+    settings_.WriteSetting("UpdateHostFree2", "second.test");
+    connector_.names["primary.test"] = "10.0.0.1";
+    connector_.names["second.test"] = "10.0.0.2";
+    connector_.names["given.test"] = "10.0.0.3";
+    SetDdnsHostName("primary.test");
+  }
+  ~ServerConnectionTest() override { SetDdnsHostName(""); }
+
+  testing::TestSettings testSettings_;
+  Settings& settings_ = testSettings_.settings;
+  FakeConnector connector_;
+  platform::ManualClock clock_;
+  platform::ScopedClockOverride clockOverride_{clock_};
+};
+
+TEST_F(ServerConnectionTest, OpenTriesGivenHostThenPrimaryThenSecondaryTwiceEach) {
+  ServerConnection connection(settings_, connector_);
+  EXPECT_FALSE(connection.Open("given.test", 80));
+  ASSERT_EQ(connector_.attempts.size(), 6u);
+  const char* expected[] = {"10.0.0.3", "10.0.0.3", "10.0.0.1", "10.0.0.1", "10.0.0.2", "10.0.0.2"};
+  for (std::size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(connector_.attempts[i].address, expected[i]) << "attempt " << i;
+    EXPECT_EQ(connector_.attempts[i].port, 5353) << "never the port the caller named";
+    EXPECT_EQ(connector_.attempts[i].timeout, 6000ms);
+  }
+  // A 50 ms pause after each of the six failed attempts, and one before the secondary host.
+  EXPECT_EQ(clock_.TotalWaitedMs(), 7 * 50);
+  EXPECT_FALSE(connection.IsOpen());
+  EXPECT_EQ(connection.Host(), "second.test");
+  EXPECT_EQ(connection.Port(), 5353);
+}
+
+TEST_F(ServerConnectionTest, OpenStopsAtTheFirstHostThatConnectsAndSkipsUnresolvedNames) {
+  connector_.Serve("10.0.0.2", "");
+  SetDdnsHostName("unknown.invalid");
+  ServerConnection connection(settings_, connector_);
+  EXPECT_EQ(connection.Port(), -1);
+  ASSERT_TRUE(connection.Open());
+  EXPECT_TRUE(connection.IsOpen());
+  EXPECT_EQ(connection.Host(), "second.test");
+  ASSERT_EQ(connector_.attempts.size(), 1u) << "the unresolved primary gets no attempt";
+  EXPECT_EQ(connector_.resolved.front(), "unknown.invalid");
+  EXPECT_EQ(clock_.TotalWaitedMs(), 50) << "only the pause before the secondary host";
+
+  connector_.attempts.clear();
+  connector_.Serve("10.0.0.3", "");
+  ServerConnection direct(settings_, connector_);
+  EXPECT_TRUE(direct.Open("given.test"));
+  EXPECT_EQ(connector_.attempts.size(), 1u);
+}
+
+TEST_F(ServerConnectionTest, ExchangeSendsEverythingAndReadsUntilClose) {
+  ConnectionScript script;
+  script.sendChunk = 3;  // the system takes three bytes per send
+  script.replyParts = {"00a", "bc", "", "def"};
+  connector_.reachable["10.0.0.1"] = {script};
+  ServerConnection connection(settings_, connector_);
+  ASSERT_TRUE(connection.Open());
+  std::string reply = "stale";
+  const std::string request = "GET  /client_getIP.php?user_name=u&key=k&randText=r&\n";
+  EXPECT_TRUE(connection.Exchange(request, reply, true));
+  EXPECT_EQ(connector_.logs[0]->sent, request) << "short sends are continued";
+  EXPECT_GT(connector_.logs[0]->sendCalls, 10u);
+  EXPECT_EQ(reply, "00abc") << "an empty piece is the peer's close";
+}
+
+TEST_F(ServerConnectionTest, ExchangeFailures) {
+  ServerConnection unopened(settings_, connector_);
+  std::string reply = "stale";
+  EXPECT_FALSE(unopened.Exchange("GET  /x?\n", reply, true));
+  EXPECT_EQ(reply, "");
+
+  ConnectionScript refusesBytes;
+  refusesBytes.sendFails = true;
+  connector_.reachable["10.0.0.1"] = {refusesBytes};
+  ServerConnection sendFails(settings_, connector_);
+  ASSERT_TRUE(sendFails.Open());
+  EXPECT_FALSE(sendFails.Exchange("GET  /x?\n", reply, false));
+
+  ConnectionScript silent;
+  silent.replyParts = {"00partial"};
+  silent.closeAfterReply = false;  // the server never closes: the receive times out
+  connector_.reachable["10.0.0.1"] = {silent};
+  ServerConnection timesOut(settings_, connector_, ConnectionTimeouts{});
+  ASSERT_TRUE(timesOut.Open());
+  EXPECT_FALSE(timesOut.Exchange("GET  /x?\n", reply, true));
+  EXPECT_EQ(reply, "") << "a reply that never ended is no reply";
+}
+
+TEST_F(ServerConnectionTest, ExchangeWithoutReplyOnlySends) {
+  connector_.Serve("10.0.0.1", "00never read");
+  ServerConnection connection(settings_, connector_);
+  ASSERT_TRUE(connection.Open());
+  std::string reply;
+  EXPECT_TRUE(connection.Exchange("POST /s HTTP/1.0\n", reply, false));
+  EXPECT_EQ(connector_.logs[0]->receiveCalls, 0u);
+  EXPECT_EQ(reply, "");
+  connection.Close();
+  EXPECT_FALSE(connection.IsOpen());
+  EXPECT_FALSE(connection.Exchange("again", reply, false)) << "closed means closed";
+}
+
+TEST_F(ServerConnectionTest, RepliesUpTo64KiBArriveWholeAndStopAtAZeroByte) {
+  const std::string big(kMaxReplyBytes + 100, 'z');
+  connector_.Serve("10.0.0.1", big);
+  ServerConnection connection(settings_, connector_);
+  ASSERT_TRUE(connection.Open());
+  std::string reply;
+  EXPECT_TRUE(connection.Exchange("GET  /x?\n", reply, true));
+  EXPECT_EQ(reply.size(), kMaxReplyBytes) << "the reply limit ends the receive";
+
+  connector_.Serve("10.0.0.1", std::string("00ok\0junk", 9));
+  ServerConnection withZero(settings_, connector_);
+  ASSERT_TRUE(withZero.Open());
+  EXPECT_TRUE(withZero.Exchange("GET  /x?\n", reply, true));
+  EXPECT_EQ(reply, "00ok");
+}
+
+}  // namespace
+}  // namespace quorin::client

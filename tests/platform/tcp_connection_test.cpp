@@ -1,0 +1,128 @@
+#include "platform/tcp_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "platform/network.h"
+
+namespace quorin::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const Ipv4Address kLoopback{127, 0, 0, 1};
+
+class TcpConnectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(session_.ok());
+    listener_ = ListenTcp(kLoopback, 0);
+    ASSERT_NE(listener_, nullptr);
+    ASSERT_NE(listener_->Port(), 0);
+  }
+
+  std::unique_ptr<TcpConnection> ConnectClient() {
+    return SystemTcpConnector().Connect(kLoopback, listener_->Port(), 3000ms);
+  }
+
+  NetworkSession session_;
+  std::unique_ptr<TcpListener> listener_;
+};
+
+TEST_F(TcpConnectionTest, LargeSendsArriveWholeAndReceivesRunUntilClose) {
+  // Far more than the socket buffers hold, so sends must be continued after short ones.
+  std::string payload(8 * 1024 * 1024, '\0');
+  for (std::size_t i = 0; i < payload.size(); ++i)
+    payload[i] = static_cast<char>(i * 7 % 251);
+
+  auto serverSide = std::async(std::launch::async, [&] {
+    auto server = listener_->Accept(5000ms);
+    if (!server)
+      return std::string("no connection");
+    std::string received;
+    // The reader starts late and reads slowly at first, so the client's sends fill up.
+    std::this_thread::sleep_for(200ms);
+    const ReceiveEnd end = ReceiveUntilClose(*server, received, payload.size() + 10, 20000ms);
+    if (end != ReceiveEnd::kClosed)
+      return std::string("receive did not end with the close");
+    return received;
+  });
+
+  auto client = ConnectClient();
+  ASSERT_NE(client, nullptr);
+  ASSERT_TRUE(SendAll(*client, payload, 20000ms));
+  client.reset();  // the server reads until this side closes
+  const std::string received = serverSide.get();
+  ASSERT_EQ(received.size(), payload.size()) << received.substr(0, 60);
+  EXPECT_TRUE(received == payload);
+}
+
+TEST_F(TcpConnectionTest, PiecesOfAReplyAreCollectedUntilThePeerCloses) {
+  auto serverSide = std::async(std::launch::async, [&] {
+    auto server = listener_->Accept(5000ms);
+    if (!server)
+      return false;
+    char request[64];
+    if (server->ReceiveSome(request, sizeof request, 3000ms) <= 0)
+      return false;
+    for (const char* piece : {"00key=", "K&randText=", "R&%zone"}) {
+      if (!SendAll(*server, piece, 2000ms))
+        return false;
+      std::this_thread::sleep_for(80ms);
+    }
+    return true;  // destroying the connection closes it
+  });
+  auto client = ConnectClient();
+  ASSERT_NE(client, nullptr);
+  ASSERT_TRUE(SendAll(*client, "GET  /x?\n", 2000ms));
+  std::string reply;
+  EXPECT_EQ(ReceiveUntilClose(*client, reply, 64 * 1024, 5000ms), ReceiveEnd::kClosed);
+  EXPECT_EQ(reply, "00key=K&randText=R&%zone");
+  EXPECT_TRUE(serverSide.get());
+}
+
+TEST_F(TcpConnectionTest, LimitAndSilenceEndTheReceive) {
+  auto serverSide = std::async(std::launch::async, [&] {
+    auto big = listener_->Accept(5000ms);
+    if (!big)
+      return false;
+    SendAll(*big, std::string(100 * 1024, 'z'), 5000ms);
+    auto silent = listener_->Accept(5000ms);
+    if (!silent)
+      return false;
+    std::this_thread::sleep_for(1500ms);  // accepts, then says nothing
+    return true;
+  });
+  auto first = ConnectClient();
+  ASSERT_NE(first, nullptr);
+  std::string reply;
+  EXPECT_EQ(ReceiveUntilClose(*first, reply, 64 * 1024, 5000ms), ReceiveEnd::kLimit);
+  EXPECT_EQ(reply.size(), 64u * 1024u);
+
+  auto second = ConnectClient();
+  ASSERT_NE(second, nullptr);
+  reply.clear();
+  const auto started = Clock::now();
+  EXPECT_EQ(ReceiveUntilClose(*second, reply, 1024, 400ms), ReceiveEnd::kTimedOut);
+  const auto waited = Clock::now() - started;
+  EXPECT_GE(waited, 350ms);
+  EXPECT_LT(waited, 1200ms) << "the time-out bounds a silent server";
+  EXPECT_TRUE(serverSide.get());
+}
+
+TEST_F(TcpConnectionTest, RefusedConnectionsFailQuickly) {
+  const std::uint16_t port = listener_->Port();
+  listener_.reset();  // nobody listens on the port any more
+  const auto started = Clock::now();
+  EXPECT_EQ(SystemTcpConnector().Connect(kLoopback, port, 3000ms), nullptr);
+  EXPECT_LT(Clock::now() - started, 2900ms) << "a refusal is not a time-out";
+  EXPECT_EQ(SystemTcpConnector().Resolve("127.0.0.9"), (Ipv4Address{127, 0, 0, 9}));
+  EXPECT_FALSE(SystemTcpConnector().Resolve(""));
+}
+
+}  // namespace
+}  // namespace quorin::platform
