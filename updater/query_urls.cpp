@@ -1,0 +1,48 @@
+#include "updater/query_urls.h"
+
+#include "common/provider_defaults.h"
+#include "platform/profile_text.h"
+
+namespace quorin::updater {
+
+UpdateServiceHosts ReadUpdateServiceHosts(const std::string& iniPath) {
+  UpdateServiceHosts hosts{std::string(provider::kUpdateServiceHostPrimary),
+                           std::string(provider::kUpdateServiceHostSecondary)};
+  if (iniPath.empty())
+    return hosts;
+  std::string primary = platform::ReadProfileText(iniPath, "UpdateService", "Primary");
+  std::string secondary = platform::ReadProfileText(iniPath, "UpdateService", "Secondary");
+  if (!primary.empty())
+    hosts.primary = std::move(primary);
+  if (!secondary.empty())
+    hosts.secondary = std::move(secondary);
+  return hosts;
+}
+
+std::string VersionQueryUrl(std::string_view host, const ProductInfo& info) {
+  std::string url = "http://";
+  url += host;
+  url += "/GetNewVersion.php?ProductName=";
+  url += info.productName;
+  url += "&vendor=";
+  url += info.vendor;
+  url += "&CurrVersion=";
+  url += info.version;
+  url += "&Language=";
+  url += info.language;
+  url += "&OSVer=";
+  url += info.osVersionText;
+  url += "&HardwareID=";
+  url += info.hardwareId;
+  return url;
+}
+
+QueryUrls ChooseQueryUrls(std::string_view autoUpdateUrl, const UpdateServiceHosts& hosts,
+                          const ProductInfo& info) {
+  if (!autoUpdateUrl.empty()) {
+    return {std::string(autoUpdateUrl), std::string(autoUpdateUrl)};
+  }
+  return {VersionQueryUrl(hosts.primary, info), VersionQueryUrl(hosts.secondary, info)};
+}
+
+}  // namespace quorin::updater

@@ -1,0 +1,34 @@
+// Where the version query goes: the provider's two update-service hosts (built in, overridable
+// by "Brenwick.ini" beside the program), or the product's own "AutoUpdateURL".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "updater/product_info.h"
+
+namespace quorin::updater {
+
+struct UpdateServiceHosts {
+  std::string primary;  // "host" or "host:port"
+  std::string secondary;
+};
+
+// The built-in hosts, each replaced by a non-empty "Primary" or "Secondary" value of the
+// "[UpdateService]" section of the ini file at `iniPath`.
+UpdateServiceHosts ReadUpdateServiceHosts(const std::string& iniPath);
+
+// "http://<host>/GetNewVersion.php?ProductName=...&vendor=...&CurrVersion=...&Language=...
+// &OSVer=...&HardwareID=...", the values inserted as they are (no percent-encoding).
+std::string VersionQueryUrl(std::string_view host, const ProductInfo& info);
+
+struct QueryUrls {
+  std::string primary;
+  std::string secondary;
+};
+
+// A non-empty "AutoUpdateURL" is used unchanged for both; otherwise the two hosts' URLs.
+QueryUrls ChooseQueryUrls(std::string_view autoUpdateUrl, const UpdateServiceHosts& hosts,
+                          const ProductInfo& info);
+
+}  // namespace quorin::updater
