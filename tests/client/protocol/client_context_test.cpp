@@ -13,7 +13,8 @@ ZoneRecord MakeZone(std::string_view name, std::initializer_list<std::string_vie
   ZoneRecord zone;
   zone.zoneName = name;
   std::size_t i = 0;
-  for (std::string_view label : labels) zone.hosts[i++].label = label;
+  for (std::string_view label : labels)
+    zone.hosts[i++].label = label;
   return zone;
 }
 
@@ -26,7 +27,8 @@ TEST(ClientContext, StartsNotLoggedInWithTheStatusTexts) {
   EXPECT_TRUE(state.expired);
   EXPECT_EQ(state.logFileName, "quorin.log");
   EXPECT_TRUE(state.key.empty());
-  for (const auto& zone : state.zones) EXPECT_FALSE(zone.has_value());
+  for (const auto& zone : state.zones)
+    EXPECT_FALSE(zone.has_value());
   EXPECT_EQ(&GetClientContext(), &GetClientContext()) << "one record per process";
 }
 
@@ -34,7 +36,8 @@ TEST(ClientContext, StatusTextsAreCutAndOutOfRangeIndexesIgnored) {
   ClientContext context;
   context.SetStatusText(7, "nothing");
   context.SetStatusText(-1, "nothing");
-  for (int i = 0; i < 7; ++i) EXPECT_NE(context.StatusText(i), "nothing");
+  for (int i = 0; i < 7; ++i)
+    EXPECT_NE(context.StatusText(i), "nothing");
   context.SetStatusText(4, std::string(40, '9'));
   EXPECT_EQ(context.StatusText(4), std::string(29, '9'));
   EXPECT_EQ(context.StatusText(7), "");
@@ -94,10 +97,12 @@ TEST(ClientContext, FirstChangedDomainFollowsSlotOrder) {
 TEST(ClientContext, FreeZonesEmptiesEverySlot) {
   ClientContext context;
   context.Edit([](ClientState& state) {
-    for (auto& zone : state.zones) zone = MakeZone("z.com", {"a"});
+    for (auto& zone : state.zones)
+      zone = MakeZone("z.com", {"a"});
   });
   context.FreeZones();
-  for (const auto& zone : context.Snapshot().zones) EXPECT_FALSE(zone.has_value());
+  for (const auto& zone : context.Snapshot().zones)
+    EXPECT_FALSE(zone.has_value());
 }
 
 TEST(ClientContext, WritesOfAReplacedGenerationAreIgnored) {
@@ -107,9 +112,11 @@ TEST(ClientContext, WritesOfAReplacedGenerationAreIgnored) {
   const std::uint64_t second = context.BeginGeneration();
   EXPECT_FALSE(context.IsCurrentGeneration(first));
   EXPECT_TRUE(context.IsCurrentGeneration(second));
-  EXPECT_FALSE(context.EditIfCurrent(first, [](ClientState& s) { SetStatusText(s, 4, "6.6.6.6"); }));
+  EXPECT_FALSE(
+      context.EditIfCurrent(first, [](ClientState& s) { SetStatusText(s, 4, "6.6.6.6"); }));
   EXPECT_EQ(context.StatusText(4), "1.1.1.1");
-  EXPECT_TRUE(context.EditIfCurrent(second, [](ClientState& s) { SetStatusText(s, 4, "2.2.2.2"); }));
+  EXPECT_TRUE(
+      context.EditIfCurrent(second, [](ClientState& s) { SetStatusText(s, 4, "2.2.2.2"); }));
   EXPECT_EQ(context.StatusText(4), "2.2.2.2");
 }
 
@@ -149,11 +156,13 @@ TEST(ClientContext, ConcurrentWritersAndReadersSeeWholeTexts) {
   const std::string b(29, 'b');
   std::atomic<bool> torn{false};
   std::jthread writer([&](std::stop_token stop) {
-    for (int i = 0; !stop.stop_requested(); ++i) context.SetStatusText(1, i % 2 ? a : b);
+    for (int i = 0; !stop.stop_requested(); ++i)
+      context.SetStatusText(1, i % 2 ? a : b);
   });
   for (int i = 0; i < 20000; ++i) {
     const std::string text = context.StatusText(1);
-    if (text != a && text != b && text != "<未连接>") torn = true;
+    if (text != a && text != b && text != "<未连接>")
+      torn = true;
   }
   writer.request_stop();
   writer.join();

@@ -1,0 +1,86 @@
+#include "client/monitor/monitor_wiring.h"
+
+#include "client/local/log_file.h"
+#include "client/monitor/alert_sound.h"
+#include "client/monitor/local_address.h"
+#include "client/monitor/resolve_at_server.h"
+#include "client/monitor/start_monitoring.h"
+#include "client/monitor/status_refresh.h"
+#include "client/monitor/udp_address_query.h"
+#include "client/protocol/account_requests.h"
+
+namespace quorin::client {
+namespace {
+
+bool SaveChanges(RequestEnvironment& environment) {
+  std::string message;
+  return SaveDomainChange(environment, message, true, true);
+}
+
+HttpAddressAnswer AskLoginServer(RequestEnvironment& environment) {
+  // QueryAddressHttp shows a server's error code to the user; the copy's message sink notes
+  // that it did, which tells an error code apart from a failed exchange.
+  RequestEnvironment asking = environment;
+  bool serverError = false;
+  asking.showMessage = [&serverError, &environment](std::string_view message) {
+    serverError = true;
+    if (environment.showMessage)
+      environment.showMessage(message);
+  };
+  HttpAddressAnswer answer;
+  std::string message;
+  if (QueryAddressHttp(asking, answer.address, message)) {
+    answer.status = HttpAddressStatus::kAddress;
+  } else {
+    answer.status = serverError ? HttpAddressStatus::kServerError : HttpAddressStatus::kFailed;
+    answer.address.clear();
+  }
+  return answer;
+}
+
+}  // namespace
+
+std::shared_ptr<const ConfirmationServices> MakeConfirmationServices(
+    RequestEnvironment& environment) {
+  auto services = std::make_shared<ConfirmationServices>();
+  services->resolve = [](const std::string& server, const std::string& name, std::stop_token stop) {
+    return ResolveAtServer(server, name, kDnsPort, platform::SystemUdpNetwork(), {}, stop);
+  };
+  services->save = [&environment] { return SaveChanges(environment); };
+  return services;
+}
+
+std::shared_ptr<const MonitorServices> MakeMonitorServices(RequestEnvironment& environment,
+                                                           const StringTable& strings,
+                                                           ConfirmationRegistry& confirmations) {
+  auto services = std::make_shared<MonitorServices>();
+  services->sources.machineAddresses = MachineAddresses;
+  services->sources.queryUdp = [&environment](const AccountCredentials& credentials,
+                                              std::stop_token stop) {
+    return QueryPublicAddress(credentials, environment.settings, platform::SystemUdpNetwork(), {},
+                              stop);
+  };
+  services->sources.queryHttp = [&environment](std::stop_token) {
+    return AskLoginServer(environment);
+  };
+  services->save = [&environment] { return SaveChanges(environment); };
+  services->startConfirmation =
+      [&confirmations, confirmation = MakeConfirmationServices(environment)](
+          ClientContext& context) { StartConfirmation(context, confirmation, confirmations); };
+  services->appendLog = [&environment](int type, std::string_view message) {
+    AppendLogEntry(environment.context, environment.settings, type, message);
+  };
+  services->openProbe = OpenFirstHopProbe;
+  services->autoDial = [&environment] { return environment.settings.AutoDial(); };
+  services->alertSound = [](int count) { AlertSound(count); };
+  services->postStatusRefresh = PostStatusRefresh;
+  services->loadText = [&strings](unsigned id) { return strings.Load(id); };
+  return services;
+}
+
+void StartProcessMonitoring(const StringTable& strings) {
+  RequestEnvironment& environment = ProcessRequestEnvironment();
+  StartMonitoring(environment.context, MakeMonitorServices(environment, strings));
+}
+
+}  // namespace quorin::client

@@ -1,0 +1,24 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+
+#include "platform/network.h"
+#include "platform/reverse_lookup.h"
+
+namespace quorin::platform {
+
+bool ReverseLookupBlocking(const Ipv4Address& address) {
+  // The worker may outlive its caller's session, so it holds one of its own.
+  NetworkSession session;
+  if (!session.ok())
+    return false;
+  sockaddr_in socketAddress{};
+  socketAddress.sin_family = AF_INET;
+  std::memcpy(&socketAddress.sin_addr, address.data(), address.size());
+  char name[NI_MAXHOST] = {};
+  return ::getnameinfo(reinterpret_cast<const sockaddr*>(&socketAddress), sizeof socketAddress,
+                       name, sizeof name, nullptr, 0, NI_NAMEREQD) == 0;
+}
+
+}  // namespace quorin::platform

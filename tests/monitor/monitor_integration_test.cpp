@@ -1,0 +1,210 @@
+// The monitor against real servers: dnsmasq for the confirmation's DNS question, the provider
+// simulator for the UDP address service and the login server. CTest's fixtures start them and
+// pass their addresses in the environment; run alone, each test says what it misses.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "client/app/client_texts.h"
+#include "client/app/reply_codes.h"
+#include "client/monitor/monitor_wiring.h"
+#include "client/monitor/resolve_at_server.h"
+#include "client/monitor/start_monitoring.h"
+#include "client/monitor/udp_address_query.h"
+#include "client/protocol/login.h"
+#include "platform/clock.h"
+#include "platform/network.h"
+#include "tests/client/protocol/test_settings.h"
+#include "tests/monitor/simulator_control.h"
+#include "tests/monitor/test_environment.h"
+
+namespace quorin::client {
+namespace {
+
+using namespace std::chrono_literals;
+using quorin::testing::Setting;
+
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end)
+      return false;
+    std::this_thread::sleep_for(50ms);
+  }
+  return true;
+}
+
+struct DnsServer {
+  std::string address;
+  std::string hostsFile;
+  std::string pidFile;
+
+  static std::optional<DnsServer> FromEnvironment(const char* prefix) {
+    const std::string p(prefix);
+    const auto address = Setting((p + "_ADDRESS").c_str());
+    const auto hosts = Setting((p + "_HOSTS").c_str());
+    const auto pid = Setting((p + "_PID").c_str());
+    if (!address || !hosts || !pid)
+      return std::nullopt;
+    return DnsServer{*address, *hosts, *pid};
+  }
+
+  void Publish(const std::string& lines) const {
+    ASSERT_TRUE(quorin::testing::WriteHostsFile(hostsFile, lines));
+    quorin::testing::ReloadDnsServer(pidFile);
+  }
+
+  // Asks until the server gives `expected` (a reload takes effect a moment later).
+  bool Answers(const std::string& name, const std::string& expected) const {
+    return WaitUntil([&] { return ResolveAtServer(address, name) == expected; }, 10s);
+  }
+};
+
+TEST(DnsServer, ResolveAtServerAsksTheGivenServerOnly) {
+  const auto dns = DnsServer::FromEnvironment("QUORIN_DNS");
+  if (!dns)
+    GTEST_SKIP() << "needs the dnsmasq fixture (QUORIN_DNS_ADDRESS, _HOSTS, _PID)";
+  platform::NetworkSession session;
+
+  dns->Publish("198.51.100.7 www.example.test\n198.51.100.8 ftp.example.test\n");
+  ASSERT_TRUE(dns->Answers("www.example.test", "198.51.100.7"));
+  EXPECT_EQ(ResolveAtServer(dns->address, "ftp.example.test"), "198.51.100.8");
+  EXPECT_EQ(ResolveAtServer(dns->address, "WWW.EXAMPLE.TEST"), "198.51.100.7");
+  EXPECT_EQ(ResolveAtServer(dns->address, "nowhere.example.test"), "")
+      << "no such name at this server";
+
+  // A changed record is seen at once: nothing caches between the client and the server.
+  dns->Publish("203.0.113.50 www.example.test\n");
+  EXPECT_TRUE(dns->Answers("www.example.test", "203.0.113.50"));
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ResolveAtServer("127.0.0.70", "www.example.test", kDnsPort,
+                            platform::SystemUdpNetwork(), DnsQueryTimeouts{1000ms, 400ms}),
+            "")
+      << "no server on that address";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+}
+
+struct Simulator {
+  std::string host;
+  std::uint16_t controlPort = 0;
+
+  static std::optional<Simulator> FromEnvironment(const char* prefix) {
+    const std::string p(prefix);
+    const auto host = Setting((p + "_HOST").c_str());
+    const auto control = Setting((p + "_CONTROL").c_str());
+    if (!host || !control)
+      return std::nullopt;
+    return Simulator{*host, static_cast<std::uint16_t>(std::stoi(*control))};
+  }
+
+  quorin::testing::SimulatorControl Control() const { return {host, controlPort}; }
+};
+
+TEST(UdpService, AcceptsOnlyTheHostsOwnAddressReply) {
+  const auto simulator = Simulator::FromEnvironment("QUORIN_SIM_UDP");
+  if (!simulator)
+    GTEST_SKIP() << "needs the simulator fixture (QUORIN_SIM_UDP_HOST, _CONTROL)";
+  platform::NetworkSession session;
+  auto control = simulator->Control();
+  const AccountCredentials bob{"bob", "000127.0.0.72-bob", "R2"};
+  ASSERT_NE(control.Post("/control/fault/clear", "{}"), "");
+  ASSERT_NE(control.Post("/control/address", R"({"address": "203.0.113.77"})"), "");
+
+  EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "203.0.113.77");
+  const std::string records = control.Get("/control/records?since=0");
+  EXPECT_NE(records.find("\"length\": 1024"), std::string::npos) << records.substr(0, 400);
+
+  control.Post("/control/fault", R"({"server": "udp", "mode": "other_port"})");
+  EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "") << "an answer from another port";
+
+  control.Post("/control/fault", R"({"server": "udp", "mode": "text", "text": "hello"})");
+  EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "") << "an answer that is no address";
+
+  control.Post("/control/fault", R"({"server": "udp", "mode": "empty"})");
+  EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "") << "an empty datagram";
+
+  // The primary host answers too late; the secondary (here the same service, its fault used
+  // up) answers at once.
+  control.Post("/control/fault", R"({"server": "udp", "mode": "delay", "ms": 3500, "times": 1})");
+  quorin::client::testing::TestSettings test;
+  test.settings.WriteSetting("UpdateHostFree1", simulator->host);
+  test.settings.WriteSetting("UpdateHostFree2", simulator->host);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(QueryPublicAddress(bob, test.settings), "203.0.113.77");
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, 2900ms) << "the primary had its 3000 ms";
+  EXPECT_LT(took, 5500ms);
+  control.Post("/control/fault/clear", "{}");
+}
+
+TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
+  const auto simulator = Simulator::FromEnvironment("QUORIN_SIM_E2E");
+  const auto dns = DnsServer::FromEnvironment("QUORIN_DNS_E2E");
+  if (!simulator || !dns)
+    GTEST_SKIP() << "needs the simulator and dnsmasq fixtures";
+  platform::NetworkSession session;
+  auto control = simulator->Control();
+  dns->Publish("198.51.100.1 www.example.test\n198.51.100.1 ftp.example.test\n");
+  ASSERT_TRUE(dns->Answers("www.example.test", "198.51.100.1"));
+
+  quorin::client::testing::TestSettings test;
+  for (const char* name :
+       {"UpdateHostVip1", "UpdateHostVip2", "UpdateHostFree1", "UpdateHostFree2"}) {
+    test.settings.WriteSetting(name, simulator->host);
+  }
+  SetDdnsHostName(simulator->host);
+  BuiltinStringTable strings;
+  ClientTexts texts;
+  texts.Fill(strings);
+  ReplyCodeTable replyCodes;
+  replyCodes.Fill(strings);
+  ClientContext context;
+  RequestEnvironment environment{context, test.settings, texts, replyCodes};
+  std::string message;
+  ASSERT_TRUE(Login(environment, "alice", "pw", message)) << message;
+  ASSERT_EQ(context.Key(), "010127.0.0.74-alice") << "a VIP account whose DNS server is dnsmasq";
+  ASSERT_NE(control.Post("/control/address", R"({"address": "203.0.113.10"})"), "");
+
+  // Minutes pass in seconds. The probe is left out: its echo would leave the machine.
+  platform::ScaledClock clock(60.0);
+  platform::ScopedClockOverride useClock(clock);
+  ConfirmationRegistry confirmations;
+  TaskReaper reaper;
+  auto services =
+      std::make_shared<MonitorServices>(*MakeMonitorServices(environment, strings, confirmations));
+  services->openProbe = nullptr;
+  services->sources.machineAddresses = [] { return std::vector<Ipv4Address>{}; };
+  StartMonitoring(context, services, ProcessMonitorShared(), reaper);
+
+  auto savedWith = [&](const std::string& text) {
+    return control.Get("/control/saved").find(text) != std::string::npos;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return savedWith("www,203.0.113.10"); }, 20s))
+      << control.Get("/control/saved");
+  EXPECT_TRUE(WaitUntil([&] { return context.StatusText(kStatusAddress) == "203.0.113.10"; }, 5s));
+  EXPECT_TRUE(context.FindHost("example.test", "www")->changed)
+      << "not confirmed while the DNS server still has the old address";
+  EXPECT_TRUE(confirmations.IsRunning(context));
+
+  dns->Publish("203.0.113.10 www.example.test\n203.0.113.10 ftp.example.test\n");
+  EXPECT_TRUE(WaitUntil([&] { return !context.FindHost("example.test", "www")->changed; }, 30s))
+      << "the confirmation clears the marks once the server answers with the new address";
+  EXPECT_FALSE(context.FindHost("example.test", "ftp")->changed);
+  EXPECT_TRUE(WaitUntil([&] { return !confirmations.IsRunning(context); }, 5s));
+
+  // The next change is found within a minute and saved again.
+  ASSERT_NE(control.Post("/control/address", R"({"address": "203.0.113.11"})"), "");
+  EXPECT_TRUE(WaitUntil([&] { return savedWith("www,203.0.113.11"); }, 20s));
+  EXPECT_TRUE(WaitUntil([&] { return context.StatusText(kStatusAddress) == "203.0.113.11"; }, 5s));
+
+  const auto stopStart = std::chrono::steady_clock::now();
+  context.StopWatchdog();
+  confirmations.StopAll();
+  reaper.WaitForAll();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopStart, 15s);
+}
+
+}  // namespace
+}  // namespace quorin::client

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Starts or stops the provider simulator on one loopback address: the login server and the UDP
+# address service on port 5353, the control channel on the port given.
+#
+#   simulator_fixture.sh start <work dir> <simulator> <address> <control port> <accounts file>
+#   simulator_fixture.sh stop  <work dir>
+set -euo pipefail
+action="$1"
+dir="$2"
+
+case "$action" in
+  start)
+    simulator="$3"
+    address="$4"
+    control="$5"
+    accounts="$6"
+    "$0" stop "$dir" 2>/dev/null || true
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    python3 "$simulator" --host "$address" --port 5353 --control-port "$control" \
+      --accounts "$accounts" --ready-file "$dir/ready.json" --record "$dir/records.jsonl" \
+      >"$dir/simulator.log" 2>&1 &
+    echo $! >"$dir/pid"
+    for _ in $(seq 1 100); do
+      if [ -s "$dir/ready.json" ]; then
+        echo "simulator $(cat "$dir/pid") ready: $(cat "$dir/ready.json")"
+        exit 0
+      fi
+      kill -0 "$(cat "$dir/pid")" 2>/dev/null || break
+      sleep 0.1
+    done
+    echo "the simulator did not start on $address"
+    cat "$dir/simulator.log"
+    exit 1
+    ;;
+  stop)
+    if [ -f "$dir/pid" ]; then
+      pid="$(cat "$dir/pid")"
+      kill "$pid" 2>/dev/null || true
+      for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+      rm -f "$dir/pid"
+    fi
+    ;;
+  *)
+    echo "usage: $0 start|stop <dir> ..."
+    exit 2
+    ;;
+esac
