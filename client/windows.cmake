@@ -1,0 +1,32 @@
+# The client's window code and the program QuorinFree.exe (Windows only; included by
+# client/CMakeLists.txt). The window code is a library of its own so that the shell tests can
+# run its dialogs inside a test program.
+enable_language(RC)
+
+file(GLOB QUORIN_CLIENT_WINDOW_SOURCES CONFIGURE_DEPENDS
+     ${CMAKE_CURRENT_SOURCE_DIR}/app/win32/*.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/ui/*.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/controls/*.cpp)
+list(REMOVE_ITEM QUORIN_CLIENT_WINDOW_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/win32/main.cpp)
+
+add_library(quorin_client_windows STATIC ${QUORIN_CLIENT_WINDOW_SOURCES})
+target_include_directories(quorin_client_windows PUBLIC ${PROJECT_SOURCE_DIR})
+# Renvale.dll is linked through the import library that standins/ makes for it.
+target_link_libraries(quorin_client_windows PUBLIC quorin_client_core renvale_import comctl32 ole32
+                      oleaut32 uuid user32 gdi32 shell32)
+quorin_set_warnings(quorin_client_windows)
+
+# The program's own resources (icon, manifest, version) are compiled apart: the C++ warning
+# flags mean nothing to the resource compiler.
+add_library(quorin_client_exe_resources OBJECT ${PROJECT_SOURCE_DIR}/resources/QuorinFree.rc)
+target_include_directories(quorin_client_exe_resources PRIVATE ${PROJECT_SOURCE_DIR}/resources)
+set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/QuorinFree.rc PROPERTIES
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/QuorinFree.exe.manifest;${PROJECT_SOURCE_DIR}/resources/skin/QuorinFree.ico")
+
+add_executable(QuorinFree WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/app/win32/main.cpp
+               $<TARGET_OBJECTS:quorin_client_exe_resources>)
+target_link_libraries(QuorinFree PRIVATE quorin_client_windows)
+target_link_options(QuorinFree PRIVATE -municode)
+quorin_set_warnings(QuorinFree)
+
+install(TARGETS QuorinFree RUNTIME DESTINATION .)

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "platform/html_dialog.h"
+#include "platform/process_runner.h"
+#include "platform/service_control.h"
+#include "platform/shell_folders.h"
+
+namespace quorin::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "quorin-ties-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+bool WaitForFile(const fs::path& path) {
+  for (int i = 0; i < 200; ++i) {
+    if (fs::exists(path))
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+TEST(RunCommandTest, WaitingGivesTheExitCode) {
+  EXPECT_EQ(RunCommand("sh -c \"exit 3\"", true), 3);
+  EXPECT_EQ(RunCommand("true", true), 0);
+  EXPECT_EQ(RunCommand("sh -c \"kill -9 $$\"", true), 128 + 9);  // a killed program
+}
+
+TEST(RunCommandTest, NotWaitingReturnsZeroAtOnceWhateverTheProgramDoesLater) {
+  TempFolder folder;
+  const fs::path marker = folder.path() / "ran";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunCommand("sh -c \"sleep 0.3; touch '" + marker.string() + "'; exit 7\"", false), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+  EXPECT_FALSE(fs::exists(marker));
+  EXPECT_TRUE(WaitForFile(marker));  // it did run, detached
+}
+
+TEST(RunCommandTest, NothingToStartIsAFailure) {
+  EXPECT_EQ(RunCommand("", true), kRunFailed);
+  EXPECT_EQ(RunCommand("   ", false), kRunFailed);
+  EXPECT_EQ(RunCommand("/no/such/program --flag", true), kRunFailed);
+  EXPECT_EQ(RunCommand("no-such-program-of-quorin", false), kRunFailed);
+}
+
+TEST(RunCommandTest, QuotesKeepBlanksInOneWordAndNoShellReadsTheLine) {
+  TempFolder folder;
+  const fs::path spaced = folder.path() / "a b";
+  EXPECT_EQ(RunCommand("touch \"" + spaced.string() + "\"", true), 0);
+  EXPECT_TRUE(fs::exists(spaced));
+  EXPECT_FALSE(fs::exists(folder.path() / "a"));
+  // Shell syntax is plain text to the program: ";" and "$(...)" start nothing.
+  const fs::path injected = folder.path() / "injected";
+  EXPECT_EQ(RunCommand("true x; touch " + injected.string(), true), 0);
+  EXPECT_EQ(RunCommand("true $(touch " + injected.string() + ")", true), 0);
+  EXPECT_FALSE(fs::exists(injected));
+}
+
+TEST(ShellFilesTest, RenameNeverReplacesAndDeleteRefusesFolders) {
+  TempFolder folder;
+  const std::string a = (folder.path() / "a.lnk").string();
+  const std::string b = (folder.path() / "b.lnk").string();
+  std::ofstream(a) << "A";
+  std::ofstream(b) << "B";
+  EXPECT_FALSE(RenameFileAt(a, b));
+  std::ifstream kept(b);
+  std::string text;
+  kept >> text;
+  EXPECT_EQ(text, "B");
+  EXPECT_TRUE(DeleteFileAt(b));
+  EXPECT_FALSE(DeleteFileAt(b));
+  EXPECT_TRUE(RenameFileAt(a, b));
+  EXPECT_FALSE(fs::exists(a));
+  EXPECT_FALSE(RenameFileAt(a, b));  // the source is gone
+  EXPECT_FALSE(DeleteFileAt(folder.path().string()));
+  EXPECT_TRUE(fs::is_directory(folder.path()));
+  EXPECT_FALSE(DeleteFileAt(""));
+  EXPECT_FALSE(RenameFileAt("", b));
+}
+
+TEST(ShellFilesTest, DesktopFolderFollowsHome) {
+  const char* home = std::getenv("HOME");
+  const std::string saved = home != nullptr ? home : "";
+  ::setenv("HOME", "/home/someone", 1);
+  EXPECT_EQ(SpecialFolderPath(kDesktopFolder), "/home/someone/Desktop");
+  ::setenv("HOME", "", 1);
+  EXPECT_EQ(SpecialFolderPath(kDesktopFolder), std::nullopt);
+  if (home != nullptr) {
+    ::setenv("HOME", saved.c_str(), 1);
+  } else {
+    ::unsetenv("HOME");
+  }
+  EXPECT_EQ(SpecialFolderPath(kCommonProgramsFolder), std::nullopt);
+}
+
+TEST(DesktopTiesTest, NoServiceManagerAndNoHtmlDialogHere) {
+  EXPECT_EQ(QueryServiceState("TLDDNSService"), kServiceNotInstalled);
+  StartServiceByName("TLDDNSService");  // must neither fail loudly nor start anything
+  EXPECT_EQ(QueryServiceState("TLDDNSService"), kServiceNotInstalled);
+  EXPECT_EQ(ShowHtmlPage("http://127.0.0.1/"), 0);
+}
+
+}  // namespace
+}  // namespace quorin::platform

@@ -1,0 +1,71 @@
+// Helpers of the tests that run the installed QuorinFree.exe: copies of the installation,
+// client runs, the client's settings and its windows.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorin::shelltest {
+
+// A copy of the installation in a folder of its own, removed again at the end.
+class InstallCopy {
+ public:
+  InstallCopy();
+  ~InstallCopy();
+  InstallCopy(const InstallCopy&) = delete;
+  InstallCopy& operator=(const InstallCopy&) = delete;
+
+  const std::wstring& folder() const { return folder_; }
+  std::wstring File(const std::wstring& name) const { return folder_ + L"\\" + name; }
+  void Remove(const std::wstring& name) const;
+  void Replace(const std::wstring& name, const std::wstring& source) const;
+  void Write(const std::wstring& name, const std::string& content) const;
+  bool Has(const std::wstring& name) const;
+
+ private:
+  std::wstring folder_;
+};
+
+// One start of QuorinFree.exe. A run still alive at the end is ended.
+class ClientRun {
+ public:
+  ClientRun(const InstallCopy& install, const std::wstring& arguments = L"",
+            const std::wstring& currentDirectory = L"");
+  ~ClientRun();
+  ClientRun(const ClientRun&) = delete;
+  ClientRun& operator=(const ClientRun&) = delete;
+
+  bool started() const { return process_ != nullptr; }
+  DWORD processId() const { return processId_; }
+  // The exit code once the process has ended within the limit; nothing while it still runs.
+  std::optional<DWORD> WaitForExit(DWORD limitMs = 20000);
+  bool Running() const;
+
+  // The main window (template 102) once it shows; null when it did not.
+  HWND MainWindow(DWORD limitMs = 20000);
+  // The client's message dialog (template 154) once it shows; null when it did not.
+  HWND MessageDialog(DWORD limitMs = 20000);
+  // Ends the client through its exit button and the confirmation; true when it ended.
+  bool ExitThroughTheButton();
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD processId_ = 0;
+};
+
+// The client's settings (HKEY_LOCAL_MACHINE\SOFTWARE\tilro\tlHost).
+void SetClientSetting(const std::string& name, const std::string& value);
+void RemoveClientSetting(const std::string& name);
+std::optional<std::string> ClientSetting(const std::string& name);
+
+// The settings every start-up test begins with: no update check, shortcuts already renamed,
+// no vendor build, the built-in version.
+void ResetClientSettings();
+
+bool FileExists(const std::wstring& path);
+std::string ReadFileText(const std::wstring& path);
+
+}  // namespace quorin::shelltest
