@@ -1,0 +1,153 @@
+#include "client/headless/headless_session.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "client/app/client_texts.h"
+#include "client/app/format_time.h"
+#include "client/app/reply_codes.h"
+#include "client/headless/status_printer.h"
+#include "client/monitor/confirmation.h"
+#include "client/monitor/monitor_wiring.h"
+#include "client/monitor/status_refresh.h"
+#include "client/monitor/task_reaper.h"
+#include "client/protocol/login.h"
+#include "client/protocol/profile_file.h"
+#include "client/protocol/provider_config.h"
+#include "platform/clock.h"
+
+namespace quorin::client {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often the main loop looks at the stop request, the login and the status (real time).
+constexpr auto kLoopTick = 50ms;
+
+// Lines from the main loop and from the workers' messages must not interleave.
+class Printer {
+ public:
+  explicit Printer(std::ostream& out) : out_(out), status_(out) {}
+  void Line(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    const std::string time =
+        FormatTimeMs("%Y-%m-%d %H:%M:%S", platform::CurrentClock().LocalTime(), 32).value_or("");
+    out_ << time << "  " << text << std::endl;
+  }
+  void StatusIfChanged(const ClientContext& context) {
+    std::lock_guard lock(mutex_);
+    status_.PrintIfChanged(context, platform::CurrentClock().LocalTime());
+  }
+
+ private:
+  std::mutex mutex_;
+  std::ostream& out_;
+  StatusPrinter status_;
+};
+
+struct LoginAttempt {
+  std::atomic<bool> done{false};
+  bool ok = false;
+  std::string message;
+};
+
+// Stops the monitor, the confirmations and a login still running. They end by themselves
+// once their network calls time out, which can take longer than a user waits for Ctrl-C; past
+// the grace the process leaves without them. Nothing is lost then: every log entry and profile
+// write is complete on disk before its call returns.
+void StopEverything(RequestEnvironment& environment, std::jthread& login,
+                    std::chrono::milliseconds grace, Printer& printer) {
+  auto stopped = std::async(std::launch::async, [&] {
+    environment.context.StopWatchdog();
+    ProcessConfirmations().StopAll();
+    ProcessTaskReaper().WaitForAll();
+    if (login.joinable())
+      login.join();
+  });
+  if (stopped.wait_for(grace) == std::future_status::ready)
+    return;
+  printer.Line("stopping takes too long (a server does not answer); leaving now");
+  std::_Exit(0);
+}
+
+}  // namespace
+
+std::optional<SilentAccount> ChooseAccount(const HeadlessRunConfig& config,
+                                           const Settings& settings) {
+  if (config.silent)
+    return config.silent;
+  if (!settings.AutoLogin())
+    return std::nullopt;
+  const auto profile = CurrentProfile(LoadProfiles(config.profilePath));
+  if (!profile || profile->savePassword == 0 || profile->password.empty())
+    return std::nullopt;
+  return SilentAccount{profile->userName.str(), profile->password.str()};
+}
+
+int RunHeadlessClient(const HeadlessRunConfig& config, const StringTable& strings,
+                      std::ostream& out, const std::function<bool()>& stopRequested) {
+  RequestEnvironment& environment = ProcessRequestEnvironment();
+  Printer printer(out);
+  const auto account = ChooseAccount(config, environment.settings);
+  if (!account) {
+    printer.Line(
+        "no account to log in with: give -silent USER PASSWORD, or remember a password and set "
+        "\"autoLogin\" (see --help)");
+    return 2;
+  }
+
+  ProcessClientTexts().Fill(strings);
+  ProcessReplyCodes().Fill(strings);
+  SetDdnsHostName(UpdateHostPrimary(environment.settings));
+  SetProcessMessageSink(
+      [&printer](std::string_view message) { printer.Line("server: " + std::string(message)); });
+  std::atomic<bool> refresh{true};
+  SetStatusRefreshCallback([&refresh] { refresh = true; });
+
+  platform::Clock& clock = platform::CurrentClock();
+  std::jthread login;
+  std::shared_ptr<LoginAttempt> attempt;
+  std::int64_t retryAt = clock.NowMs();  // the first attempt starts at once
+  bool monitoring = false;
+
+  while (!stopRequested()) {
+    if (refresh.exchange(false))
+      printer.StatusIfChanged(environment.context);
+    if (!monitoring && !attempt && clock.NowMs() >= retryAt) {
+      attempt = std::make_shared<LoginAttempt>();
+      if (login.joinable())
+        login.join();
+      login =
+          std::jthread([&environment, attempt, user = account->user, password = account->password] {
+            attempt->ok = Login(environment, user, password, attempt->message);
+            attempt->done = true;
+          });
+    }
+    if (attempt && attempt->done) {
+      if (attempt->ok) {
+        printer.Line("logged in as " + account->user);
+        StartProcessMonitoring(strings);
+        monitoring = true;
+      } else {
+        printer.Line("login failed: " + attempt->message + " (trying again in " +
+                     std::to_string(config.retryDelay.count() / 1000) + " s)");
+        retryAt = clock.NowMs() + config.retryDelay.count();
+      }
+      attempt.reset();
+      refresh = true;
+    }
+    platform::WaitRealTime(kLoopTick, {});
+  }
+
+  printer.Line("stopping");
+  StopEverything(environment, login, config.stopGrace, printer);
+  SetStatusRefreshCallback({});
+  SetProcessMessageSink({});
+  printer.Line("stopped");
+  return 0;
+}
+
+}  // namespace quorin::client
