@@ -8,7 +8,7 @@ packages=(
   libcurl4-openssl-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick fonts-wine
   nginx-light dnsmasq-base iproute2
   clang-format
 )

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/network.h"
+#include "platform/posix/socket_address.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/tcp_connection.h"
 
@@ -16,14 +17,6 @@ namespace quorin::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  std::memcpy(&target.sin_addr, address.data(), address.size());
-  return target;
-}
 
 bool MakeNonBlocking(int fd) {
   const int flags = ::fcntl(fd, F_GETFL, 0);

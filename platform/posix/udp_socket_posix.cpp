@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/network.h"
+#include "platform/posix/socket_address.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/udp_socket.h"
 
@@ -15,14 +16,6 @@ namespace quorin::platform {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-
-sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  std::memcpy(&target.sin_addr, address.data(), address.size());
-  return target;
-}
 
 class PosixUdpSocket : public UdpSocket {
  public:

@@ -6,6 +6,7 @@
 
 #include "platform/network.h"
 #include "platform/tcp_connection.h"
+#include "platform/win32/socket_address.h"
 
 namespace quorin::platform {
 namespace {
@@ -39,14 +40,6 @@ class UniqueSocket {
  private:
   SOCKET socket_ = INVALID_SOCKET;
 };
-
-sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  std::memcpy(&target.sin_addr, address.data(), address.size());
-  return target;
-}
 
 bool SetNonBlocking(SOCKET socket, bool on) {
   u_long argument = on ? 1 : 0;

@@ -7,19 +7,12 @@
 
 #include "platform/network.h"
 #include "platform/udp_socket.h"
+#include "platform/win32/socket_address.h"
 
 namespace quorin::platform {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-
-sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  std::memcpy(&target.sin_addr, address.data(), address.size());
-  return target;
-}
 
 timeval TimeValue(long long ms) {
   if (ms < 0)

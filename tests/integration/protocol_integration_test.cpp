@@ -19,7 +19,7 @@
 #include "client/protocol/login.h"
 #include "common/text_tools.h"
 #include "platform/memory_settings_store.h"
-#include "simulator_control.h"
+#include "tests/support/simulator_control.h"
 
 namespace quorin::client {
 namespace {

@@ -15,8 +15,8 @@
 #include "platform/clock.h"
 #include "platform/network.h"
 #include "tests/client/protocol/test_settings.h"
-#include "tests/monitor/simulator_control.h"
 #include "tests/monitor/test_environment.h"
+#include "tests/support/simulator_control.h"
 
 namespace quorin::client {
 namespace {
@@ -109,25 +109,26 @@ TEST(UdpService, AcceptsOnlyTheHostsOwnAddressReply) {
   platform::NetworkSession session;
   auto control = simulator->Control();
   const AccountCredentials bob{"bob", "000127.0.0.72-bob", "R2"};
-  ASSERT_NE(control.Post("/control/fault/clear", "{}"), "");
-  ASSERT_NE(control.Post("/control/address", R"({"address": "203.0.113.77"})"), "");
+  ASSERT_NE(control.Call("POST", "/control/fault/clear", "{}"), "");
+  ASSERT_NE(control.Call("POST", "/control/address", R"({"address": "203.0.113.77"})"), "");
 
   EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "203.0.113.77");
-  const std::string records = control.Get("/control/records?since=0");
+  const std::string records = control.Call("GET", "/control/records?since=0");
   EXPECT_NE(records.find("\"length\": 1024"), std::string::npos) << records.substr(0, 400);
 
-  control.Post("/control/fault", R"({"server": "udp", "mode": "other_port"})");
+  control.Call("POST", "/control/fault", R"({"server": "udp", "mode": "other_port"})");
   EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "") << "an answer from another port";
 
-  control.Post("/control/fault", R"({"server": "udp", "mode": "text", "text": "hello"})");
+  control.Call("POST", "/control/fault", R"({"server": "udp", "mode": "text", "text": "hello"})");
   EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "") << "an answer that is no address";
 
-  control.Post("/control/fault", R"({"server": "udp", "mode": "empty"})");
+  control.Call("POST", "/control/fault", R"({"server": "udp", "mode": "empty"})");
   EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "") << "an empty datagram";
 
   // The primary host answers too late; the secondary (here the same service, its fault used
   // up) answers at once.
-  control.Post("/control/fault", R"({"server": "udp", "mode": "delay", "ms": 3500, "times": 1})");
+  control.Call("POST", "/control/fault",
+               R"({"server": "udp", "mode": "delay", "ms": 3500, "times": 1})");
   quorin::client::testing::TestSettings test;
   test.settings.WriteSetting("UpdateHostFree1", simulator->host);
   test.settings.WriteSetting("UpdateHostFree2", simulator->host);
@@ -136,7 +137,7 @@ TEST(UdpService, AcceptsOnlyTheHostsOwnAddressReply) {
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, 2900ms) << "the primary had its 3000 ms";
   EXPECT_LT(took, 5500ms);
-  control.Post("/control/fault/clear", "{}");
+  control.Call("POST", "/control/fault/clear", "{}");
 }
 
 TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
@@ -165,7 +166,7 @@ TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
   std::string message;
   ASSERT_TRUE(Login(environment, "alice", "pw", message)) << message;
   ASSERT_EQ(context.Key(), "010127.0.0.74-alice") << "a VIP account whose DNS server is dnsmasq";
-  ASSERT_NE(control.Post("/control/address", R"({"address": "203.0.113.10"})"), "");
+  ASSERT_NE(control.Call("POST", "/control/address", R"({"address": "203.0.113.10"})"), "");
 
   // Minutes pass in seconds. The probe is left out: its echo would leave the machine.
   platform::ScaledClock clock(60.0);
@@ -179,10 +180,10 @@ TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
   StartMonitoring(context, services, ProcessMonitorShared(), reaper);
 
   auto savedWith = [&](const std::string& text) {
-    return control.Get("/control/saved").find(text) != std::string::npos;
+    return control.Call("GET", "/control/saved").find(text) != std::string::npos;
   };
   EXPECT_TRUE(WaitUntil([&] { return savedWith("www,203.0.113.10"); }, 20s))
-      << control.Get("/control/saved");
+      << control.Call("GET", "/control/saved");
   EXPECT_TRUE(WaitUntil([&] { return context.StatusText(kStatusAddress) == "203.0.113.10"; }, 5s));
   EXPECT_TRUE(context.FindHost("example.test", "www")->changed)
       << "not confirmed while the DNS server still has the old address";
@@ -195,7 +196,7 @@ TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
   EXPECT_TRUE(WaitUntil([&] { return !confirmations.IsRunning(context); }, 5s));
 
   // The next change is found within a minute and saved again.
-  ASSERT_NE(control.Post("/control/address", R"({"address": "203.0.113.11"})"), "");
+  ASSERT_NE(control.Call("POST", "/control/address", R"({"address": "203.0.113.11"})"), "");
   EXPECT_TRUE(WaitUntil([&] { return savedWith("www,203.0.113.11"); }, 20s));
   EXPECT_TRUE(WaitUntil([&] { return context.StatusText(kStatusAddress) == "203.0.113.11"; }, 5s));
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mini_json.h"
+#include "tests/support/mini_json.h"
 
 namespace quorin::testing {
 

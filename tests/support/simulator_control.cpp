@@ -1,4 +1,4 @@
-#include "simulator_control.h"
+#include "tests/support/simulator_control.h"
 
 #include <chrono>
 #include <cstdlib>

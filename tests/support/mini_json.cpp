@@ -1,4 +1,4 @@
-#include "mini_json.h"
+#include "tests/support/mini_json.h"
 
 #include <cstdlib>
 
