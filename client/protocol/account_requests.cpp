@@ -61,6 +61,24 @@ bool ParseCode(RequestEnvironment& environment, std::string& reply, std::string&
   return false;
 }
 
+// Takes the reply code off the reply; a failure's message goes to the log as a failed request.
+bool AcceptReply(RequestEnvironment& environment, std::string& reply, std::string& message) {
+  if (ParseCode(environment, reply, message))
+    return true;
+  AppendLogEntry(environment.context, environment.settings, kLogRequestFailed, message);
+  return false;
+}
+
+// One request whose reply is wanted: the exchange, then the reply code.
+bool AskServer(RequestEnvironment& environment, const std::string& request, std::string& reply,
+               std::string& message) {
+  if (!Exchange(environment, request, reply, true)) {
+    FailWithServerText(environment, message);
+    return false;
+  }
+  return AcceptReply(environment, reply, message);
+}
+
 }  // namespace
 
 bool GetDomainList(RequestEnvironment& environment, std::string& message) {
@@ -68,14 +86,8 @@ bool GetDomainList(RequestEnvironment& environment, std::string& message) {
   const std::string request =
       BuildRequestLine(kDomainListPath, false) + SessionParams(session) + BuildBody("", false);
   std::string reply;
-  if (!Exchange(environment, request, reply, true)) {
-    FailWithServerText(environment, message);
+  if (!AskServer(environment, request, reply, message))
     return false;
-  }
-  if (!ParseCode(environment, reply, message)) {
-    AppendLogEntry(environment.context, environment.settings, kLogRequestFailed, message);
-    return false;
-  }
   ReplaceZonesFromReply(environment.context, reply, environment.settings);
   return true;
 }
@@ -104,11 +116,7 @@ bool SaveDomainChange(RequestEnvironment& environment, std::string& message, boo
     return false;
   }
   std::string body = TrimText(std::string_view(reply).substr(headerEnd + 4));
-  if (!ParseCode(environment, body, message)) {
-    AppendLogEntry(environment.context, environment.settings, kLogRequestFailed, message);
-    return false;
-  }
-  return true;
+  return AcceptReply(environment, body, message);
 }
 
 bool QueryAddressHttp(RequestEnvironment& environment, std::string& address, std::string& message) {
@@ -134,14 +142,8 @@ bool GetUpgradeInfo(RequestEnvironment& environment, UpgradeInfo& info, std::str
                               BuildParam("userVersion", version) +
                               SessionParams(session, "userName") + BuildBody("", false);
   std::string reply;
-  if (!Exchange(environment, request, reply, true)) {
-    FailWithServerText(environment, message);
+  if (!AskServer(environment, request, reply, message))
     return false;
-  }
-  if (!ParseCode(environment, reply, message)) {
-    AppendLogEntry(environment.context, environment.settings, kLogRequestFailed, message);
-    return false;
-  }
   ParseUpgradeInfo(reply, info);
   return true;
 }
