@@ -59,7 +59,7 @@ struct LoginAttempt {
 // the grace the process leaves without them. Nothing is lost then: every log entry and profile
 // write is complete on disk before its call returns.
 void StopEverything(RequestEnvironment& environment, std::jthread& login,
-                    std::chrono::milliseconds grace, Printer& printer) {
+                    const HeadlessRunConfig& config, Printer& printer) {
   auto stopped = std::async(std::launch::async, [&] {
     environment.context.StopWatchdog();
     ProcessConfirmations().StopAll();
@@ -67,9 +67,11 @@ void StopEverything(RequestEnvironment& environment, std::jthread& login,
     if (login.joinable())
       login.join();
   });
-  if (stopped.wait_for(grace) == std::future_status::ready)
+  if (stopped.wait_for(config.stopGrace) == std::future_status::ready)
     return;
   printer.Line("stopping takes too long (a server does not answer); leaving now");
+  if (config.beforeForcedExit)
+    config.beforeForcedExit();
   std::_Exit(0);
 }
 
@@ -81,8 +83,13 @@ std::optional<SilentAccount> ChooseAccount(const HeadlessRunConfig& config,
     return config.silent;
   if (!settings.AutoLogin())
     return std::nullopt;
-  const auto profile = CurrentProfile(LoadProfiles(config.profilePath));
-  if (!profile || profile->savePassword == 0 || profile->password.empty())
+  return RememberedAccount(config.profilePath);
+}
+
+std::optional<SilentAccount> RememberedAccount(const std::string& profilePath) {
+  const auto profile = CurrentProfile(LoadProfiles(profilePath));
+  if (!profile || profile->savePassword == 0 || profile->password.empty() ||
+      profile->userName.empty())
     return std::nullopt;
   return SilentAccount{profile->userName.str(), profile->password.str()};
 }
@@ -142,8 +149,11 @@ int RunHeadlessClient(const HeadlessRunConfig& config, const StringTable& string
     platform::WaitRealTime(kLoopTick, {});
   }
 
+  // A change that arrived with the stop request is still shown: the last status line tells the
+  // state the client stopped in.
+  printer.StatusIfChanged(environment.context);
   printer.Line("stopping");
-  StopEverything(environment, login, config.stopGrace, printer);
+  StopEverything(environment, login, config, printer);
   SetStatusRefreshCallback({});
   SetProcessMessageSink({});
   printer.Line("stopped");

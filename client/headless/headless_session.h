@@ -21,7 +21,12 @@ struct HeadlessRunConfig {
   std::chrono::milliseconds retryDelay{30000};  // of the client's clock
   // How long stopping may take (real time) before the program leaves anyway.
   std::chrono::milliseconds stopGrace{5000};
+  // Runs just before the program leaves after the grace (a service reports itself stopped).
+  std::function<void()> beforeForcedExit;
 };
+
+// The profile marked current in the profile file, when it remembers its password.
+std::optional<SilentAccount> RememberedAccount(const std::string& profilePath);
 
 // The account to log in with: the command line's, else the profile marked current when
 // "autoLogin" is set and that profile remembers its password.

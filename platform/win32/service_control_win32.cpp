@@ -9,12 +9,6 @@
 namespace quorin::platform {
 namespace {
 
-struct ServiceHandleTraits {
-  static SC_HANDLE Invalid() { return nullptr; }
-  static void Close(SC_HANDLE handle) { ::CloseServiceHandle(handle); }
-};
-using UniqueServiceHandle = UniqueHandle<SC_HANDLE, ServiceHandleTraits>;
-
 // Each operation asks only for the rights it needs, so that a user whom the service's
 // security allows to start or stop it can do so without being an administrator.
 UniqueServiceHandle OpenManager() {

@@ -16,7 +16,8 @@ class UniqueHandle {
   UniqueHandle(UniqueHandle&& other) noexcept
       : handle_(std::exchange(other.handle_, Traits::Invalid())) {}
   UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) reset(std::exchange(other.handle_, Traits::Invalid()));
+    if (this != &other)
+      reset(std::exchange(other.handle_, Traits::Invalid()));
     return *this;
   }
   UniqueHandle(const UniqueHandle&) = delete;
@@ -30,7 +31,8 @@ class UniqueHandle {
     return &handle_;
   }
   void reset(Handle handle = Traits::Invalid()) {
-    if (handle_ != Traits::Invalid()) Traits::Close(handle_);
+    if (handle_ != Traits::Invalid())
+      Traits::Close(handle_);
     handle_ = handle;
   }
   Handle release() { return std::exchange(handle_, Traits::Invalid()); }
@@ -55,10 +57,15 @@ struct ModuleTraits {
   static HMODULE Invalid() { return nullptr; }
   static void Close(HMODULE module) { ::FreeLibrary(module); }
 };
+struct ServiceHandleTraits {
+  static SC_HANDLE Invalid() { return nullptr; }
+  static void Close(SC_HANDLE handle) { ::CloseServiceHandle(handle); }
+};
 
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleTraits>;
 using UniqueRegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
+using UniqueServiceHandle = UniqueHandle<SC_HANDLE, ServiceHandleTraits>;
 
 }  // namespace quorin::platform

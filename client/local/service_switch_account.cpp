@@ -1,0 +1,35 @@
+#include "client/local/service_switch_account.h"
+
+#include <utility>
+#include <vector>
+
+#include "client/protocol/account_key.h"
+#include "client/protocol/profile_file.h"
+
+namespace quorin::client {
+
+ServiceSwitchAccount ProfileServiceSwitchAccount(const ClientContext& context,
+                                                 std::string profilePath) {
+  ServiceSwitchAccount account;
+  account.hasCredentials = [&context, profilePath] {
+    const ProfileSet set = LoadProfiles(profilePath);
+    std::vector<bool> rememberFlags;
+    for (std::int32_t i = 0; i < set.count; ++i)
+      rememberFlags.push_back(set.profiles[static_cast<std::size_t>(i)].savePassword != 0);
+    return ServiceCredentialsAvailable(KeyPresent(context), rememberFlags, set.currentIndex);
+  };
+  account.rememberAccount = [&context, profilePath = std::move(profilePath)] {
+    UserProfile profile;
+    context.Read([&profile](const ClientState& state) {
+      profile.userName = state.userName.str();
+      profile.password = state.password.str();
+    });
+    if (profile.userName.empty())
+      return;
+    profile.savePassword = 1;
+    SaveProfile(profilePath, profile, /*makeCurrent=*/true);
+  };
+  return account;
+}
+
+}  // namespace quorin::client
