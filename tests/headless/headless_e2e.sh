@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # The headless client against the provider simulator: a login that fails twice and is tried
 # again after 30 s of the client's (fast) clock, an address change saved at the simulator, the
-# status lines, the event log, a prompt SIGTERM, and clear errors for bad command lines.
-#   headless_e2e.sh PROGRAM SOURCE_DIR
+# status lines, the event log, a prompt stop, and clear errors for bad command lines.
+#   headless_e2e.sh PROGRAM SOURCE_DIR                 the native build (quorinfree), SIGTERM
+#   headless_e2e.sh PROGRAM SOURCE_DIR WINE WINEPREFIX the console build (quorinfree-cli.exe)
+#                                                      under Wine, Ctrl-C
+# Natively the settings live in a store directory given with --store; under Wine they live in
+# the registry of the prefix, and the profile and log files beside the program, which is
+# therefore copied into the work directory.
 set -uo pipefail
 program="$1"
 export QUORIN_SOURCE="$2"
+wine="${3:-}"
 source "$QUORIN_SOURCE/tools/sim-lib.sh"
 
-host=127.0.0.85
-control=$host:8085
 work="$(mktemp -d)"
 passes=0
 failures=0
@@ -24,9 +28,44 @@ check() {  # check DESCRIPTION COMMAND...
     failures=$((failures + 1))
   fi
 }
+
+settings=(UpdateHostFree1 UpdateHostFree2 UpdateHostVip1 UpdateHostVip2)
+if [ -n "$wine" ]; then
+  host=127.0.0.84
+  control=$host:8084
+  export WINEPREFIX="$4" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$work/bin"
+  cp "$program" "$work/bin/"
+  program="$work/bin/$(basename "$program")"
+  log="$work/bin/quorin.log"
+  key='HKLM\SOFTWARE\tilro\tlHost'
+  for name in "${settings[@]}"; do
+    "$wine" reg add "$key" /v "$name" /d "$host" /f >/dev/null 2>&1
+  done
+  "$wine" reg add "$key" /v isLog /d 1 /f >/dev/null 2>&1
+  client=("$wine" "$program")
+  store_args=()
+  stop_signal=INT  # Wine turns SIGINT into the console's Ctrl-C event
+else
+  host=127.0.0.85
+  control=$host:8085
+  store="$work/store"
+  log="$store/quorin.log"
+  mkdir -p "$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro"
+  for name in "${settings[@]}"; do printf '%s=%s\n' "$name" "$host"; done \
+    >"$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro/tlHost.ini"
+  echo "isLog=1" >>"$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro/tlHost.ini"
+  client=("$program")
+  store_args=(--store "$store")
+  stop_signal=TERM
+fi
+
 finish() {
   sim_stop "$work"
-  [ -n "${client:-}" ] && kill -9 "$client" 2>/dev/null
+  [ -n "${client_pid:-}" ] && kill -9 "$client_pid" 2>/dev/null
+  if [ -n "$wine" ]; then
+    "$wine" reg delete "$key" /f >/dev/null 2>&1
+  fi
   rm -rf "$work"
 }
 trap finish EXIT
@@ -37,21 +76,18 @@ cat >"$work/accounts.json" <<JSON
              "hosts": [{"label": "www", "address": "192.0.2.1", "text3": "z", "kind": "A"},
                        {"label": "mail", "address": "192.0.2.1", "text3": "z", "kind": "A"}]}]}}}
 JSON
-store="$work/store"
-mkdir -p "$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro"
-printf '%s\n' "UpdateHostFree1=$host" "UpdateHostFree2=$host" "UpdateHostVip1=$host" \
-  "UpdateHostVip2=$host" "isLog=1" >"$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro/tlHost.ini"
 
-sim_start "$work" "$host" 8085 "$work/accounts.json" 203.0.113.10 || exit 1
+sim_start "$work" "$host" "${control#*:}" "$work/accounts.json" 203.0.113.10 || exit 1
 # The first two logins are answered with "server busy".
 sim_post "$control" /control/fault '{"server":"login","path":"/client_login.php","mode":"code","code":"99","times":2}' >/dev/null
 
-"$program" --store "$store" --time-scale 600 -silent alice 'pa&ss +1' >"$work/out.txt" 2>&1 &
-client=$!
+# Started directly (not through a function), so that the signal reaches the client itself.
+"${client[@]}" "${store_args[@]}" --time-scale 600 -silent alice 'pa&ss +1' >"$work/out.txt" 2>&1 &
+client_pid=$!
 
 saved_has() { sim_get "$control" /control/saved | grep -q "$1"; }
 check "the login is tried again after failures and succeeds" \
-  wait_for 30 grep -q "logged in as alice" "$work/out.txt"
+  wait_for 60 grep -q "logged in as alice" "$work/out.txt"
 check "two failed logins were reported" test "$(grep -c 'login failed' "$work/out.txt")" -ge 2
 check "the first address is saved" wait_for 30 saved_has 203.0.113.10
 sim_post "$control" /control/address '{"address":"198.51.100.7"}' >/dev/null
@@ -59,24 +95,36 @@ check "a changed address is saved" wait_for 30 saved_has 198.51.100.7
 check "the status line shows the new address" \
   wait_for 10 grep -q "address: 198.51.100.7" "$work/out.txt"
 
-kill -TERM "$client"
+kill "-$stop_signal" "$client_pid"
 start=$(date +%s)
-wait "$client"
+# A client that ignores the request is killed after ten seconds, so the check fails, not hangs.
+for _ in $(seq 1 100); do
+  kill -0 "$client_pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -9 "$client_pid" 2>/dev/null
+wait "$client_pid"
 code=$?
-client=""
-check "SIGTERM ends the client with exit code 0" test "$code" -eq 0
+client_pid=""
+check "SIG$stop_signal ends the client with exit code 0" test "$code" -eq 0
 check "within five seconds" test $(($(date +%s) - start)) -le 5
 check "the client says it stopped" grep -q "stopped" "$work/out.txt"
 check "the log holds the login and both changes" \
-  test "$(grep -c '^0|IP Change|' "$store/quorin.log")" -ge 2 -a \
-  "$(grep -c '^0|' "$store/quorin.log")" -ge 3
+  test "$(grep -c '^0|IP Change|' "$log")" -ge 2 -a "$(grep -c '^0|' "$log")" -ge 3
 
 # Bad command lines end at once with one line and a non-zero code.
-"$program" -silent onlyuser >"$work/bad.txt" 2>&1
+"${client[@]}" -silent onlyuser >"$work/bad.txt" 2>&1
 check "a missing password is refused" test $? -ne 0 -a "$(wc -l <"$work/bad.txt")" -eq 1
-"$program" --store /proc/version >"$work/bad.txt" 2>&1
-check "an unusable store is refused" test $? -ne 0 -a "$(wc -l <"$work/bad.txt")" -eq 1
-"$program" --store "$work/empty-store" >"$work/bad.txt" 2>&1
+if [ -n "$wine" ]; then
+  "${client[@]}" --store 'C:\\' >"$work/bad.txt" 2>&1
+  check "--store is refused where the settings live in the registry" \
+    test $? -ne 0 -a "$(wc -l <"$work/bad.txt")" -eq 1
+  "${client[@]}" >"$work/bad.txt" 2>&1
+else
+  "${client[@]}" --store /proc/version >"$work/bad.txt" 2>&1
+  check "an unusable store is refused" test $? -ne 0 -a "$(wc -l <"$work/bad.txt")" -eq 1
+  "${client[@]}" --store "$work/empty-store" >"$work/bad.txt" 2>&1
+fi
 check "no account to log in with is refused" test $? -eq 2
 
 if [ "$failures" -ne 0 ]; then
