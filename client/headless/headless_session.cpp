@@ -24,8 +24,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How often the main loop looks at the stop request, the login and the status (real time).
-constexpr auto kLoopTick = 50ms;
+// How often the main loop looks at the stop request, the login and the status (real time):
+// often enough that a stop and a status line feel immediate, seldom enough that an idle client
+// costs next to no CPU (18 000 wake-ups an hour).
+constexpr auto kLoopTick = 200ms;
 
 // Lines from the main loop and from the workers' messages must not interleave.
 class Printer {
