@@ -15,36 +15,43 @@ struct LookupResult {
   std::mutex mutex;
   std::condition_variable done;
   bool finished = false;
-  std::optional<Ipv4Address> address;
+  HostLookup found;
 };
 
 }  // namespace
 
-std::optional<Ipv4Address> ResolveIPv4(std::string_view host, int timeoutMs) {
-  if (host.empty()) return std::nullopt;
-  if (const auto dotted = ParseInetAddr(host)) return dotted;
+HostLookup LookUpHost(std::string_view host, int timeoutMs) {
+  if (host.empty())
+    return {};
+  if (const auto dotted = ParseInetAddr(host))
+    return {dotted, false};
   auto result = std::make_shared<LookupResult>();
   try {
     std::thread([result, name = std::string(host)] {
-      auto address = LookupIPv4Blocking(name);
+      HostLookup found = LookupIPv4Blocking(name);
       std::lock_guard lock(result->mutex);
-      result->address = address;
+      result->found = found;
       result->finished = true;
       result->done.notify_all();
     }).detach();
   } catch (const std::system_error&) {
-    return std::nullopt;  // no thread could be started
+    return {};  // no thread could be started
   }
   std::unique_lock lock(result->mutex);
   if (!result->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                              [&] { return result->finished; })) {
-    return std::nullopt;
+    return {};
   }
-  return result->address;
+  return result->found;
+}
+
+std::optional<Ipv4Address> ResolveIPv4(std::string_view host, int timeoutMs) {
+  return LookUpHost(host, timeoutMs).address;
 }
 
 std::string ResolveToAddressText(std::string_view text, int timeoutMs) {
-  if (IsDottedAddress(text)) return std::string(text);
+  if (IsDottedAddress(text))
+    return std::string(text);
   const auto address = ResolveIPv4(text, timeoutMs);
   return address ? FormatIpv4(*address) : std::string();
 }

@@ -29,6 +29,17 @@ class NetworkSession {
 // can add up to half a minute, longer than any caller may wait.
 inline constexpr int kDefaultLookupTimeoutMs = 5000;
 
+// What a lookup learnt: the first IPv4 address, or, when there is none, whether the name
+// server said so (the name does not exist or has no IPv4 address). A lookup that could not
+// ask (no network, no answer in time) has neither: the name may well exist.
+struct HostLookup {
+  std::optional<Ipv4Address> address;
+  bool noSuchName = false;
+};
+
+// Looks up a host name within the time-out (a dotted text is parsed, not looked up).
+HostLookup LookUpHost(std::string_view host, int timeoutMs = kDefaultLookupTimeoutMs);
+
 // The first IPv4 address of a host name (a dotted text is parsed, not looked up). Nothing when
 // the name does not resolve within the time-out.
 std::optional<Ipv4Address> ResolveIPv4(std::string_view host,
@@ -38,7 +49,8 @@ std::optional<Ipv4Address> ResolveIPv4(std::string_view host,
 // first IPv4 address; empty when it does not resolve.
 std::string ResolveToAddressText(std::string_view text, int timeoutMs = kDefaultLookupTimeoutMs);
 
-// The system's blocking lookup, which each backend provides. Callers use ResolveIPv4.
-std::optional<Ipv4Address> LookupIPv4Blocking(const std::string& host);
+// The system's blocking lookup, which each backend provides. Callers use LookUpHost or
+// ResolveIPv4, which bound its time.
+HostLookup LookupIPv4Blocking(const std::string& host);
 
 }  // namespace quorin::platform

@@ -82,6 +82,10 @@ one line with the time. Ctrl-C or SIGTERM stops the client within a few seconds.
 Settings of the store that matter here: "isLog" (1: append events to quorin.log),
 "UpdateHostFree1", "UpdateHostFree2", "UpdateHostVip1", "UpdateHostVip2" (the provider's
 update hosts), "autoLogin".
+
+Exit codes: 0 after a stop; 1 for a command line or store that cannot be used, or when the
+name server says that none of the update hosts exists; 2 when there is no account to log in
+with.
 )";
 }
 

@@ -7,8 +7,10 @@
 #include "client/app/string_table.h"
 #include "client/headless/headless_options.h"
 #include "client/headless/headless_session.h"
+#include "client/headless/update_host_check.h"
 #include "client/protocol/client_context.h"
 #include "client/protocol/profile_file.h"
+#include "client/protocol/request_environment.h"
 #include "platform/clock.h"
 #include "platform/data_directory.h"
 #include "platform/network.h"
@@ -54,14 +56,26 @@ int main(int argc, char** argv) {
     std::cerr << program << ": the network layer cannot start\n";
     return 1;
   }
+  client::HeadlessRunConfig config;
+  config.silent = options.silent;
+  config.profilePath = platform::ClientDataFile(std::string(client::kProfileFileName));
+
+  // Without an account the session says so itself; with one, hosts that cannot exist would
+  // make it retry for ever.
+  const client::Settings& settings = client::ProcessRequestEnvironment().settings;
+  if (client::ChooseAccount(config, settings)) {
+    const std::string hostProblem = client::MissingUpdateHostsProblem(
+        settings, [](std::string_view host) { return platform::LookUpHost(host); });
+    if (!hostProblem.empty()) {
+      std::cerr << program << ": " << hostProblem << "\n";
+      return 1;
+    }
+  }
   platform::InstallTerminationHandlers();
 
   client::GetClientContext().Edit([](client::ClientState& state) {
     state.logFileName = platform::ClientDataFile("quorin.log");
   });
-  client::HeadlessRunConfig config;
-  config.silent = options.silent;
-  config.profilePath = platform::ClientDataFile(std::string(client::kProfileFileName));
 
   platform::ScaledClock scaled(options.timeScale, platform::SystemClock().LocalTime());
   std::optional<platform::ScopedClockOverride> clock;

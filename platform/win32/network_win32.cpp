@@ -13,26 +13,29 @@ NetworkSession::NetworkSession() {
 }
 
 NetworkSession::~NetworkSession() {
-  if (ok_) ::WSACleanup();
+  if (ok_)
+    ::WSACleanup();
 }
 
-std::optional<Ipv4Address> LookupIPv4Blocking(const std::string& host) {
+HostLookup LookupIPv4Blocking(const std::string& host) {
   // The worker may outlive the caller's session, so it holds a reference of its own.
   NetworkSession session;
-  if (!session.ok()) return std::nullopt;
+  if (!session.ok())
+    return {};
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-    return std::nullopt;
+  const int error = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (error != 0 || found == nullptr) {
+    return {std::nullopt, error == WSAHOST_NOT_FOUND || error == WSANO_DATA};
   }
   Ipv4Address address{};
   sockaddr_in ipv4{};
   std::memcpy(&ipv4, found->ai_addr, sizeof ipv4);
   std::memcpy(address.data(), &ipv4.sin_addr, 4);
   ::freeaddrinfo(found);
-  return address;
+  return {address, false};
 }
 
 }  // namespace quorin::platform

@@ -127,6 +127,27 @@ else
 fi
 check "no account to log in with is refused" test $? -eq 2
 
+# Update hosts that the name server says do not exist: the client ends at once instead of
+# retrying. Only where a name server answers; without one, a lookup proves nothing.
+if python3 -c 'import socket, sys
+try:
+    socket.getaddrinfo("no-such-host.invalid", None, socket.AF_INET)
+except socket.gaierror as e:
+    sys.exit(0 if e.errno == socket.EAI_NONAME else 1)
+sys.exit(1)' && [ -z "$wine" ]; then
+  missing="$work/missing-hosts"
+  mkdir -p "$missing/HKEY_LOCAL_MACHINE/SOFTWARE/tilro"
+  for name in "${settings[@]}"; do printf '%s=no-such-host.invalid\n' "$name"; done \
+    >"$missing/HKEY_LOCAL_MACHINE/SOFTWARE/tilro/tlHost.ini"
+  timeout 20 "${client[@]}" --store "$missing" -silent alice x >"$work/bad.txt" 2>&1
+  code=$?
+  check "update hosts that do not exist end the client with one line" \
+    test "$code" -eq 1 -a "$(wc -l <"$work/bad.txt")" -eq 1
+  grep -q "no-such-host.invalid" "$work/bad.txt" || check "the line names the host" false
+else
+  echo "skipped: no name server answers here"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "--- client output"
   cat "$work/out.txt"
