@@ -26,10 +26,21 @@ std::string SystemMessage(const char* what, DWORD error) {
   return std::string(what) + " (error " + std::to_string(error) + ")";
 }
 
+// The description, and a restart one minute after the program ends without saying it stopped
+// (a crash): an unattended machine should not stay without updates until the next boot. A
+// stop with one of the service's own exit codes is no crash and is not retried, since the same
+// cause (no remembered account) would stop it again.
 void Describe(SC_HANDLE service) {
   SERVICE_DESCRIPTIONW description{};
   description.lpDescription = const_cast<wchar_t*>(kDescription);
   ::ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &description);
+  SC_ACTION restart[3] = {
+      {SC_ACTION_RESTART, 60000}, {SC_ACTION_RESTART, 60000}, {SC_ACTION_RESTART, 60000}};
+  SERVICE_FAILURE_ACTIONSW actions{};
+  actions.dwResetPeriod = 24 * 60 * 60;  // seconds without a crash before the count starts anew
+  actions.cActions = 3;
+  actions.lpsaActions = restart;
+  ::ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &actions);
 }
 
 void StopAndWait(SC_HANDLE service) {
@@ -71,7 +82,8 @@ int RegisterService(const std::wstring& programPath, std::string& message) {
     return kExitRefused;
   }
   // Registered before, perhaps from another folder: this program is the one to run now.
-  service.reset(::OpenServiceW(manager.get(), kServiceName, SERVICE_CHANGE_CONFIG));
+  // Restart actions need the right to start the service as well.
+  service.reset(::OpenServiceW(manager.get(), kServiceName, SERVICE_CHANGE_CONFIG | SERVICE_START));
   if (!service ||
       !::ChangeServiceConfigW(service.get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
                               SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,

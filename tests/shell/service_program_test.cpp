@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -146,6 +147,22 @@ class ServiceProgramTest : public ::testing::Test {
 
   std::string Log() { return ReadFile(folder_ / "TLDDNSService.log"); }
 
+  struct ServiceConfiguration {
+    DWORD startType = 0;
+    DWORD serviceType = 0;
+    std::wstring command;
+  };
+  std::optional<ServiceConfiguration> Configuration() {
+    const UniqueServiceHandle service = Open();
+    std::vector<BYTE> buffer(8192);
+    DWORD needed = 0;
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!service || !::QueryServiceConfigW(service.get(), config, 8192, &needed))
+      return std::nullopt;
+    return ServiceConfiguration{config->dwStartType, config->dwServiceType,
+                                config->lpBinaryPathName};
+  }
+
   testing::SimulatorControl simulator_ =
       testing::SimulatorFromEnvironment("QUORIN_SERVICE_SIM_HOST", "QUORIN_SERVICE_SIM_CONTROL");
   std::filesystem::path folder_;
@@ -155,19 +172,21 @@ class ServiceProgramTest : public ::testing::Test {
 
 TEST_F(ServiceProgramTest, RegistersItselfAndIsRemovedAgain) {
   ASSERT_EQ(Run("-Service"), 0);
-  {
-    const UniqueServiceHandle service = Open();
-    ASSERT_TRUE(service);
-    std::vector<BYTE> buffer(8192);
-    DWORD needed = 0;
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    ASSERT_TRUE(::QueryServiceConfigW(service.get(), config, 8192, &needed));
-    EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
-    EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
-    EXPECT_EQ(std::wstring(config->lpBinaryPathName), L"\"" + program_.wstring() + L"\"")
-        << "its own full path, quoted for the blank in the folder name";
-  }
+  const auto config = Configuration();
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
+  EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+  EXPECT_EQ(config->command, L"\"" + program_.wstring() + L"\"")
+      << "its own full path, quoted for the blank in the folder name";
+
+  // Registered again from another folder: the service now runs that copy.
+  const std::filesystem::path moved = folder_ / "moved" / "TLDDNSService.exe";
+  std::filesystem::create_directories(moved.parent_path());
+  std::filesystem::copy_file(program_, moved);
+  program_ = moved;
   EXPECT_EQ(Run("/service"), 0) << "registering again is no failure";
+  EXPECT_EQ(Configuration().value_or(ServiceConfiguration{}).command,
+            L"\"" + moved.wstring() + L"\"");
   EXPECT_EQ(QueryServiceState("TLDDNSService"), platform::kServiceStopped);
 
   EXPECT_EQ(Run("-UnRegServer"), 0);
