@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "client/app/format_time.h"
 #include "client/app/string_table.h"
 #include "client/headless/headless_options.h"
 #include "client/headless/headless_session.h"
@@ -105,6 +106,14 @@ void OpenLog(std::ofstream& log) {
   log.open(path, std::ios::app);
 }
 
+// A line of the service's own, stamped like the session's lines.
+void LogLine(std::ostream& log, const std::string& text) {
+  const std::string time =
+      client::FormatTimeMs("%Y-%m-%d %H:%M:%S", platform::CurrentClock().LocalTime(), 32)
+          .value_or("");
+  log << time << "  TLDDNSService: " << text << std::endl;
+}
+
 // The start parameters: the service name first, then the same options as the client without
 // windows; only --time-scale has a meaning here (for tests).
 std::optional<double> TimeScaleFrom(DWORD argc, wchar_t** argv, std::string& problem) {
@@ -125,16 +134,16 @@ DWORD RunService(DWORD argc, wchar_t** argv, std::ostream& log) {
   std::string problem;
   const std::optional<double> timeScale = TimeScaleFrom(argc, argv, problem);
   if (!timeScale) {
-    log << "TLDDNSService: " << problem << std::endl;
+    LogLine(log, problem);
     return kServiceBadArguments;
   }
   if (!platform::StoreIsUsable(problem)) {
-    log << "TLDDNSService: " << problem << std::endl;
+    LogLine(log, problem);
     return kServiceCannotStart;
   }
   platform::NetworkSession network;
   if (!network.ok()) {
-    log << "TLDDNSService: the network layer cannot start" << std::endl;
+    LogLine(log, "the network layer cannot start");
     return kServiceCannotStart;
   }
 
@@ -142,8 +151,8 @@ DWORD RunService(DWORD argc, wchar_t** argv, std::ostream& log) {
   config.profilePath = platform::ClientDataFile(std::string(client::kProfileFileName));
   config.silent = client::RememberedAccount(config.profilePath);
   if (!config.silent) {
-    log << "TLDDNSService: no account to log in with: \"" << config.profilePath
-        << "\" names no current account with a remembered password" << std::endl;
+    LogLine(log, "no account to log in with: \"" + config.profilePath +
+                     "\" names no current account with a remembered password");
     return kServiceNoAccount;
   }
   config.beforeForcedExit = [] { g_status.ReportStopped(0); };
