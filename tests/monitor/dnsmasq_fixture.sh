@@ -8,6 +8,8 @@
 set -euo pipefail
 action="$1"
 dir="$2"
+source "$(dirname "$0")/../support/fixture-lib.sh"
+udp_listening() { ss -H -uln "src $1:53" | grep -q .; }
 
 case "$action" in
   start)
@@ -23,25 +25,16 @@ case "$action" in
       --user=root --group=root --log-queries --log-facility="$dir/dnsmasq.log" \
       --pid-file="$dir/dnsmasq.pid" &
     echo $! >"$dir/pid"
-    for _ in $(seq 1 100); do
-      if ss -H -uln "src $address:53" 2>/dev/null | grep -q .; then
-        echo "dnsmasq $(cat "$dir/pid") answers on $address:53"
-        exit 0
-      fi
-      kill -0 "$(cat "$dir/pid")" 2>/dev/null || break
-      sleep 0.1
-    done
+    if wait_until_ready "$dir/pid" udp_listening "$address"; then
+      echo "dnsmasq $(cat "$dir/pid") answers on $address:53"
+      exit 0
+    fi
     echo "dnsmasq did not start on $address:53"
     cat "$dir/dnsmasq.log" 2>/dev/null || true
     exit 1
     ;;
   stop)
-    if [ -f "$dir/pid" ]; then
-      pid="$(cat "$dir/pid")"
-      kill "$pid" 2>/dev/null || true
-      for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-      rm -f "$dir/pid"
-    fi
+    stop_pid_file "$dir/pid"
     ;;
   *)
     echo "usage: $0 start|stop <dir> [address] [hosts line]"

@@ -7,6 +7,7 @@
 set -euo pipefail
 action="$1"
 dir="$2"
+source "$(dirname "$0")/../support/fixture-lib.sh"
 
 case "$action" in
   start)
@@ -21,25 +22,16 @@ case "$action" in
       --accounts "$accounts" --ready-file "$dir/ready.json" --record "$dir/records.jsonl" \
       >"$dir/simulator.log" 2>&1 &
     echo $! >"$dir/pid"
-    for _ in $(seq 1 100); do
-      if [ -s "$dir/ready.json" ]; then
-        echo "simulator $(cat "$dir/pid") ready: $(cat "$dir/ready.json")"
-        exit 0
-      fi
-      kill -0 "$(cat "$dir/pid")" 2>/dev/null || break
-      sleep 0.1
-    done
+    if wait_until_ready "$dir/pid" test -s "$dir/ready.json"; then
+      echo "simulator $(cat "$dir/pid") ready: $(cat "$dir/ready.json")"
+      exit 0
+    fi
     echo "the simulator did not start on $address"
     cat "$dir/simulator.log"
     exit 1
     ;;
   stop)
-    if [ -f "$dir/pid" ]; then
-      pid="$(cat "$dir/pid")"
-      kill "$pid" 2>/dev/null || true
-      for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-      rm -f "$dir/pid"
-    fi
+    stop_pid_file "$dir/pid"
     ;;
   *)
     echo "usage: $0 start|stop <dir> ..."
