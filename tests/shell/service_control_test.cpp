@@ -10,6 +10,7 @@
 #include "client/local/service_switch.h"
 #include "platform/process_runner.h"
 #include "platform/service_control.h"
+#include "tests/shell/service_test_support.h"
 #include "tests/shell/window_test_support.h"
 
 namespace quorin::shelltest {
@@ -17,19 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using platform::QueryServiceState;
-
-void RemoveService(const wchar_t* name) {
-  const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (manager == nullptr)
-    return;
-  if (const SC_HANDLE service = ::OpenServiceW(manager, name, SERVICE_STOP | DELETE)) {
-    SERVICE_STATUS status{};
-    ::ControlService(service, SERVICE_CONTROL_STOP, &status);
-    ::DeleteService(service);
-    ::CloseServiceHandle(service);
-  }
-  ::CloseServiceHandle(manager);
-}
 
 bool WaitForState(const char* name, int state) {
   return WaitUntil([&] { return QueryServiceState(name) == state; }, 15s);
@@ -55,12 +43,12 @@ class ServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::SetEnvironmentVariableW(L"QUORIN_TEST_SERVICE_REFUSE", nullptr);
-    RemoveService(L"TLDDNSService");
+    RemoveServiceNow(L"TLDDNSService");
     ASSERT_TRUE(WaitForState("TLDDNSService", platform::kServiceNotInstalled));
   }
   void TearDown() override {
     ::SetEnvironmentVariableW(L"QUORIN_TEST_SERVICE_REFUSE", nullptr);
-    RemoveService(L"TLDDNSService");
+    RemoveServiceNow(L"TLDDNSService");
   }
 };
 
@@ -113,7 +101,7 @@ TEST_F(ServiceTest, StartStopAndTheInterrogatedState) {
   const std::wstring program = Environment(L"QUORIN_SHELL_BIN") + L"\\TLDDNSService.exe";
   const std::wstring command =
       L"\"" + program + L"\" --name QuorinProbeService --interrogate-answer 7";
-  RemoveService(L"QuorinProbeService");
+  RemoveServiceNow(L"QuorinProbeService");
   const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
   ASSERT_NE(manager, nullptr);
   const SC_HANDLE service =

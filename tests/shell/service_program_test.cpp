@@ -17,6 +17,7 @@
 #include "platform/process_runner.h"
 #include "platform/service_control.h"
 #include "platform/win32/unique_handle.h"
+#include "tests/shell/service_test_support.h"
 #include "tests/shell/window_test_support.h"
 #include "tests/support/simulator_control.h"
 #include "tests/support/temp_path.h"
@@ -63,7 +64,7 @@ std::string ReadFile(const std::filesystem::path& path) {
 class ServiceProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Uninstall();
+    RemoveServiceNow(L"TLDDNSService");
     ASSERT_TRUE(WaitUntil(
         [] { return QueryServiceState("TLDDNSService") == platform::kServiceNotInstalled; }));
     folder_ = testing::UniqueTempPath("service program");  // a blank, as in "Program Files"
@@ -80,29 +81,12 @@ class ServiceProgramTest : public ::testing::Test {
     simulator_.SetAddress("203.0.113.20");
   }
   void TearDown() override {
-    Uninstall();
+    RemoveServiceNow(L"TLDDNSService");
     for (const wchar_t* name :
          {L"UpdateHostFree1", L"UpdateHostFree2", L"UpdateHostVip1", L"UpdateHostVip2"})
       ClearSetting(name);
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
-  }
-
-  static void Uninstall() {
-    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager)
-      return;
-    UniqueServiceHandle service(::OpenServiceW(manager.get(), L"TLDDNSService",
-                                               SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
-    if (!service)
-      return;
-    SERVICE_STATUS status{};
-    ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-    WaitUntil([&] {
-      return !::QueryServiceStatus(service.get(), &status) ||
-             status.dwCurrentState == SERVICE_STOPPED;
-    });
-    ::DeleteService(service.get());
   }
 
   void Remember(const char* user, const char* password, int savePassword) {
