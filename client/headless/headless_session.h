@@ -16,7 +16,7 @@
 namespace quorin::client {
 
 struct HeadlessRunConfig {
-  std::optional<SilentAccount> silent;          // from the command line
+  std::optional<SilentAccount> silent;          // the account to use; empty: see ChooseAccount
   std::string profilePath;                      // "userprofie.dat" for the remembered account
   std::chrono::milliseconds retryDelay{30000};  // of the client's clock
   // How long stopping may take (real time) before the program leaves anyway.

@@ -61,9 +61,11 @@ int main(int argc, char** argv) {
   config.profilePath = platform::ClientDataFile(std::string(client::kProfileFileName));
 
   // Without an account the session says so itself; with one, hosts that cannot exist would
-  // make it retry for ever.
+  // make it retry for ever. The account chosen here is the session's, so the profile file is
+  // read once.
   const client::Settings& settings = client::ProcessRequestEnvironment().settings;
-  if (client::ChooseAccount(config, settings)) {
+  if (const auto account = client::ChooseAccount(config, settings)) {
+    config.silent = account;
     const std::string hostProblem = client::MissingUpdateHostsProblem(
         settings, [](std::string_view host) { return platform::LookUpHost(host); });
     if (!hostProblem.empty()) {
