@@ -1,7 +1,6 @@
 #include "platform/clock.h"
 
 #include <atomic>
-#include <condition_variable>
 
 namespace quorin::platform {
 namespace {
@@ -38,7 +37,7 @@ class RealClock : public Clock {
         .count();
   }
   CalendarTime LocalTime() override { return LocalCalendarNow(); }
-  bool WaitFor(std::int64_t ms, std::stop_token stop) override {
+  bool WaitFor(std::int64_t ms, StopToken stop) override {
     return WaitRealTime(std::chrono::milliseconds(ms), stop);
   }
 };
@@ -55,19 +54,19 @@ Clock& CurrentClock() {
   return clock != nullptr ? *clock : SystemClock();
 }
 
-ScopedClockOverride::ScopedClockOverride(Clock& clock) : previous_(g_currentClock.exchange(&clock)) {}
+ScopedClockOverride::ScopedClockOverride(Clock& clock)
+    : previous_(g_currentClock.exchange(&clock)) {}
 
-ScopedClockOverride::~ScopedClockOverride() { g_currentClock.store(previous_); }
+ScopedClockOverride::~ScopedClockOverride() {
+  g_currentClock.store(previous_);
+}
 
-bool WaitRealTime(std::chrono::steady_clock::duration duration, std::stop_token stop) {
-  if (stop.stop_requested()) return false;
-  if (duration <= std::chrono::steady_clock::duration::zero()) return true;
-  std::mutex mutex;
-  std::condition_variable_any wakeUp;
-  std::unique_lock lock(mutex);
-  // The predicate never becomes true: only the time-out or the stop request end the wait.
-  wakeUp.wait_for(lock, stop, duration, [] { return false; });
-  return !stop.stop_requested();
+bool WaitRealTime(std::chrono::steady_clock::duration duration, StopToken stop) {
+  if (stop.StopRequested())
+    return false;
+  if (duration <= std::chrono::steady_clock::duration::zero())
+    return true;
+  return !stop.WaitFor(duration);
 }
 
 CalendarTime AddMilliseconds(const CalendarTime& start, std::int64_t ms) {
@@ -94,17 +93,18 @@ ScaledClock::ScaledClock(double speed, CalendarTime start)
     : speed_(speed), start_(start), origin_(std::chrono::steady_clock::now()) {}
 
 std::int64_t ScaledClock::NowMs() {
-  const auto real = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                              origin_);
+  const auto real =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - origin_);
   return static_cast<std::int64_t>(real.count() * speed_);
 }
 
-CalendarTime ScaledClock::LocalTime() { return AddMilliseconds(start_, NowMs()); }
+CalendarTime ScaledClock::LocalTime() {
+  return AddMilliseconds(start_, NowMs());
+}
 
-bool ScaledClock::WaitFor(std::int64_t ms, std::stop_token stop) {
+bool ScaledClock::WaitFor(std::int64_t ms, StopToken stop) {
   const auto real = std::chrono::duration<double, std::milli>(static_cast<double>(ms) / speed_);
-  return WaitRealTime(std::chrono::duration_cast<std::chrono::steady_clock::duration>(real),
-                      stop);
+  return WaitRealTime(std::chrono::duration_cast<std::chrono::steady_clock::duration>(real), stop);
 }
 
 ManualClock::ManualClock(CalendarTime start) : start_(start) {}
@@ -114,10 +114,13 @@ std::int64_t ManualClock::NowMs() {
   return nowMs_;
 }
 
-CalendarTime ManualClock::LocalTime() { return AddMilliseconds(start_, NowMs()); }
+CalendarTime ManualClock::LocalTime() {
+  return AddMilliseconds(start_, NowMs());
+}
 
-bool ManualClock::WaitFor(std::int64_t ms, std::stop_token stop) {
-  if (stop.stop_requested()) return false;
+bool ManualClock::WaitFor(std::int64_t ms, StopToken stop) {
+  if (stop.StopRequested())
+    return false;
   std::lock_guard lock(mutex_);
   if (ms > 0) {
     nowMs_ += ms;

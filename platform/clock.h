@@ -6,17 +6,18 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
-#include <stop_token>
+
+#include "platform/stop_token.h"
 
 namespace quorin::platform {
 
 // A local wall-clock time broken into its fields.
 struct CalendarTime {
-  int year = 1970;     // four digits
-  int month = 1;       // 1 to 12
-  int dayOfWeek = 4;   // 0 (Sunday) to 6
-  int day = 1;         // 1 to 31
-  int hour = 0;        // 0 to 23
+  int year = 1970;    // four digits
+  int month = 1;      // 1 to 12
+  int dayOfWeek = 4;  // 0 (Sunday) to 6
+  int day = 1;        // 1 to 31
+  int hour = 0;       // 0 to 23
   int minute = 0;
   int second = 0;
   int millisecond = 0;
@@ -32,9 +33,9 @@ class Clock {
   virtual CalendarTime LocalTime() = 0;
   // Waits `ms` milliseconds of this clock's time, or less when `stop` is requested.
   // Returns false when the wait ended because of the stop request.
-  virtual bool WaitFor(std::int64_t ms, std::stop_token stop) = 0;
+  virtual bool WaitFor(std::int64_t ms, StopToken stop) = 0;
 
-  void SleepFor(std::int64_t ms) { WaitFor(ms, std::stop_token()); }
+  void SleepFor(std::int64_t ms) { WaitFor(ms, StopToken()); }
 };
 
 // The real clock of the machine.
@@ -66,7 +67,7 @@ class ScaledClock : public Clock {
   explicit ScaledClock(double speed, CalendarTime start = {});
   std::int64_t NowMs() override;
   CalendarTime LocalTime() override;
-  bool WaitFor(std::int64_t ms, std::stop_token stop) override;
+  bool WaitFor(std::int64_t ms, StopToken stop) override;
 
  private:
   const double speed_;
@@ -81,7 +82,7 @@ class ManualClock : public Clock {
   explicit ManualClock(CalendarTime start = {});
   std::int64_t NowMs() override;
   CalendarTime LocalTime() override;
-  bool WaitFor(std::int64_t ms, std::stop_token stop) override;
+  bool WaitFor(std::int64_t ms, StopToken stop) override;
 
   void Advance(std::int64_t ms);
   std::int64_t TotalWaitedMs() const;
@@ -98,6 +99,6 @@ class ManualClock : public Clock {
 CalendarTime AddMilliseconds(const CalendarTime& start, std::int64_t ms);
 
 // Waits real time until the deadline or the stop request; false when stopped.
-bool WaitRealTime(std::chrono::steady_clock::duration duration, std::stop_token stop);
+bool WaitRealTime(std::chrono::steady_clock::duration duration, StopToken stop);
 
 }  // namespace quorin::platform

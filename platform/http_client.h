@@ -12,8 +12,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stop_token>
 #include <string>
+
+#include "platform/stop_token.h"
 
 namespace quorin::platform {
 
@@ -44,8 +45,7 @@ class HttpClient {
   virtual ~HttpClient() = default;
   // Sends the request and waits for the answer's status and headers. Nothing when the URL
   // cannot be opened, no answer came within the open time-out, or `stop` was requested.
-  virtual std::unique_ptr<HttpResponse> Open(const HttpRequest& request,
-                                             std::stop_token stop = {}) = 0;
+  virtual std::unique_ptr<HttpResponse> Open(const HttpRequest& request, StopToken stop = {}) = 0;
 };
 
 // The system's HTTP stack.

@@ -18,6 +18,7 @@
 #include "client/protocol/profile_file.h"
 #include "client/protocol/provider_config.h"
 #include "platform/clock.h"
+#include "platform/stoppable_thread.h"
 
 namespace quorin::client {
 namespace {
@@ -60,14 +61,14 @@ struct LoginAttempt {
 // once their network calls time out, which can take longer than a user waits for Ctrl-C; past
 // the grace the process leaves without them. Nothing is lost then: every log entry and profile
 // write is complete on disk before its call returns.
-void StopEverything(RequestEnvironment& environment, std::jthread& login,
+void StopEverything(RequestEnvironment& environment, platform::StoppableThread& login,
                     const HeadlessRunConfig& config, Printer& printer) {
   auto stopped = std::async(std::launch::async, [&] {
     environment.context.StopWatchdog();
     ProcessConfirmations().StopAll();
     ProcessTaskReaper().WaitForAll();
-    if (login.joinable())
-      login.join();
+    if (login.Joinable())
+      login.Join();
   });
   if (stopped.wait_for(config.stopGrace) == std::future_status::ready)
     return;
@@ -117,7 +118,7 @@ int RunHeadlessClient(const HeadlessRunConfig& config, const StringTable& string
   SetStatusRefreshCallback([&refresh] { refresh = true; });
 
   platform::Clock& clock = platform::CurrentClock();
-  std::jthread login;
+  platform::StoppableThread login;
   std::shared_ptr<LoginAttempt> attempt;
   std::int64_t retryAt = clock.NowMs();  // the first attempt starts at once
   bool monitoring = false;
@@ -127,10 +128,10 @@ int RunHeadlessClient(const HeadlessRunConfig& config, const StringTable& string
       printer.StatusIfChanged(environment.context);
     if (!monitoring && !attempt && clock.NowMs() >= retryAt) {
       attempt = std::make_shared<LoginAttempt>();
-      if (login.joinable())
-        login.join();
-      login =
-          std::jthread([&environment, attempt, user = account->user, password = account->password] {
+      if (login.Joinable())
+        login.Join();
+      login = platform::StoppableThread(
+          [&environment, attempt, user = account->user, password = account->password] {
             attempt->ok = Login(environment, user, password, attempt->message);
             attempt->done = true;
           });

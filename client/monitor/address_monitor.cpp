@@ -14,7 +14,7 @@ constexpr int kProbeTtl = 1;
 class Monitor {
  public:
   Monitor(ClientContext& context, const MonitorServices& services, MonitorShared& shared,
-          std::uint64_t generation, std::stop_token stop)
+          std::uint64_t generation, platform::StopToken stop)
       : context_(context),
         services_(services),
         shared_(shared),
@@ -54,9 +54,7 @@ class Monitor {
     return context_.EditIfCurrent(generation_, std::forward<Fn>(fn));
   }
 
-  bool Alive() const {
-    return !stop_.stop_requested() && context_.IsCurrentGeneration(generation_);
-  }
+  bool Alive() const { return !stop_.StopRequested() && context_.IsCurrentGeneration(generation_); }
 
   void Beat() {
     if (Alive())
@@ -219,7 +217,7 @@ class Monitor {
   const MonitorServices& services_;
   MonitorShared& shared_;
   const std::uint64_t generation_;
-  const std::stop_token stop_;
+  const platform::StopToken stop_;
   platform::Clock& clock_;
   std::unique_ptr<AddressProbe> probe_;
   std::string last_;
@@ -230,7 +228,7 @@ class Monitor {
 }  // namespace
 
 void RunAddressMonitor(ClientContext& context, const MonitorServices& services,
-                       MonitorShared& shared, std::uint64_t generation, std::stop_token stop) {
+                       MonitorShared& shared, std::uint64_t generation, platform::StopToken stop) {
   Monitor(context, services, shared, generation, std::move(stop)).Run();
 }
 

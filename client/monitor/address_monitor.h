@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -22,6 +21,7 @@
 #include "client/monitor/first_hop_probe.h"
 #include "client/monitor/monitor_shared.h"
 #include "client/protocol/client_context.h"
+#include "platform/stop_token.h"
 
 namespace quorin::client {
 
@@ -57,6 +57,6 @@ struct MonitorServices {
 // Runs the monitor on the calling thread until `stop` is requested or a newer generation has
 // begun in the record.
 void RunAddressMonitor(ClientContext& context, const MonitorServices& services,
-                       MonitorShared& shared, std::uint64_t generation, std::stop_token stop);
+                       MonitorShared& shared, std::uint64_t generation, platform::StopToken stop);
 
 }  // namespace quorin::client

@@ -45,11 +45,11 @@ int ConfirmationRegistry::Start(ClientContext& context,
   if (entry.running)
     return 1;
   // A thread that has ended takes the lock no more, so it can be joined here.
-  if (entry.thread.joinable())
-    entry.thread.join();
+  if (entry.thread.Joinable())
+    entry.thread.Join();
   try {
     entry.running = true;
-    entry.thread = std::jthread([this, &context, services](std::stop_token stop) {
+    entry.thread = platform::StoppableThread([this, &context, services](platform::StopToken stop) {
       if (Run(context, *services, stop) == kConfirmationStopped)
         MarkEnded(context);
     });
@@ -67,11 +67,11 @@ bool ConfirmationRegistry::IsRunning(const ClientContext& context) const {
 }
 
 void ConfirmationRegistry::StopAll() {
-  std::vector<std::jthread> threads;
+  std::vector<platform::StoppableThread> threads;
   {
     std::lock_guard lock(mutex_);
     for (auto& [context, entry] : entries_) {
-      entry.thread.request_stop();
+      entry.thread.RequestStop();
       threads.push_back(std::move(entry.thread));
     }
   }
@@ -82,7 +82,7 @@ void ConfirmationRegistry::StopAll() {
 }
 
 int ConfirmationRegistry::Run(ClientContext& context, const ConfirmationServices& services,
-                              std::stop_token stop) {
+                              platform::StopToken stop) {
   Trace(services, "_ConfirmSaveDomainChange thread started!\n");
   platform::Clock& clock = platform::CurrentClock();
   while (true) {
@@ -106,7 +106,7 @@ int ConfirmationRegistry::Run(ClientContext& context, const ConfirmationServices
 
     const std::string answer =
         services.resolve ? services.resolve(*server, *name, stop) : std::string();
-    if (stop.stop_requested())
+    if (stop.StopRequested())
       return kConfirmationStopped;
 
     // Compared and cleared in one step, so marks that the monitor sets for a newer address

@@ -14,12 +14,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <stop_token>
 #include <string>
 #include <string_view>
-#include <thread>
+#include "platform/stoppable_thread.h"
 
 #include "client/protocol/client_context.h"
+#include "platform/stop_token.h"
 
 namespace quorin::client {
 
@@ -33,7 +33,7 @@ inline constexpr int kConfirmationStopped = -2;  // stopped from outside
 struct ConfirmationServices {
   // The address that DNS server `server` gives for `name`, or empty (ResolveAtServer).
   std::function<std::string(const std::string& server, const std::string& name,
-                            std::stop_token stop)>
+                            platform::StopToken stop)>
       resolve;
   // Saves the changed records again (SaveDomainChange with enabled and waitReply set).
   std::function<bool()> save;
@@ -58,11 +58,11 @@ class ConfirmationRegistry {
   void StopAll();
 
   // The confirmation itself, on the calling thread (the thread entry).
-  int Run(ClientContext& context, const ConfirmationServices& services, std::stop_token stop);
+  int Run(ClientContext& context, const ConfirmationServices& services, platform::StopToken stop);
 
  private:
   struct Entry {
-    std::jthread thread;
+    platform::StoppableThread thread;
     bool running = false;
   };
 

@@ -6,7 +6,7 @@ namespace quorin::client {
 
 CurrentAddress GetCurrentAddress(const AddressSources& sources,
                                  const AccountCredentials& credentials,
-                                 std::atomic<int>& behindRouter, std::stop_token stop) {
+                                 std::atomic<int>& behindRouter, platform::StopToken stop) {
   CurrentAddress result;
   const std::optional<std::string> local =
       sources.machineAddresses ? FindLocalPublicAddress(sources.machineAddresses()) : std::nullopt;
@@ -22,7 +22,7 @@ CurrentAddress GetCurrentAddress(const AddressSources& sources,
     result.address = sources.queryUdp(credentials, stop);
   if (!result.address.empty()) {
     result.found = true;
-  } else if (sources.queryHttp && !stop.stop_requested()) {
+  } else if (sources.queryHttp && !stop.StopRequested()) {
     const HttpAddressAnswer answer = sources.queryHttp(stop);
     if (answer.status == HttpAddressStatus::kServerError) {
       result.behindRouter = behindRouter.load();

@@ -4,12 +4,12 @@
 
 #include <atomic>
 #include <functional>
-#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "client/monitor/account_credentials.h"
 #include "common/ipv4.h"
+#include "platform/stop_token.h"
 
 namespace quorin::client {
 
@@ -29,9 +29,9 @@ struct AddressSources {
   // The machine's own IPv4 addresses, in the system's order.
   std::function<std::vector<Ipv4Address>()> machineAddresses;
   // The UDP question to the update hosts; empty when neither gave an address.
-  std::function<std::string(const AccountCredentials&, std::stop_token)> queryUdp;
+  std::function<std::string(const AccountCredentials&, platform::StopToken)> queryUdp;
   // The HTTP question to the login server.
-  std::function<HttpAddressAnswer(std::stop_token)> queryHttp;
+  std::function<HttpAddressAnswer(platform::StopToken)> queryHttp;
 };
 
 struct CurrentAddress {
@@ -49,6 +49,6 @@ struct CurrentAddress {
 // by anything else is no address.
 CurrentAddress GetCurrentAddress(const AddressSources& sources,
                                  const AccountCredentials& credentials,
-                                 std::atomic<int>& behindRouter, std::stop_token stop = {});
+                                 std::atomic<int>& behindRouter, platform::StopToken stop = {});
 
 }  // namespace quorin::client

@@ -10,7 +10,7 @@ namespace {
 
 struct MonitorThread {
   std::shared_ptr<std::atomic<bool>> ended;
-  std::jthread thread;
+  platform::StoppableThread thread;
 };
 
 }  // namespace
@@ -21,26 +21,26 @@ MonitorWatchdog::MonitorWatchdog(ClientContext& context,
     : context_(context),
       services_(std::move(services)),
       shared_(shared),
-      thread_([this](std::stop_token stop) { Run(stop); }) {}
+      thread_([this](platform::StopToken stop) { Run(stop); }) {}
 
 MonitorWatchdog::~MonitorWatchdog() {
   RequestStop();
-  if (thread_.joinable())
-    thread_.join();
+  if (thread_.Joinable())
+    thread_.Join();
 }
 
 void MonitorWatchdog::RequestStop() {
-  thread_.request_stop();
+  thread_.RequestStop();
 }
 
-void MonitorWatchdog::Run(std::stop_token stop) {
+void MonitorWatchdog::Run(platform::StopToken stop) {
   auto startMonitor = [this]() -> MonitorThread {
     MonitorThread monitor{std::make_shared<std::atomic<bool>>(false), {}};
     // The new generation silences every earlier monitor of this record before this one runs.
     const std::uint64_t generation = context_.BeginGeneration();
     try {
-      monitor.thread =
-          std::jthread([this, generation, ended = monitor.ended](std::stop_token monitorStop) {
+      monitor.thread = platform::StoppableThread(
+          [this, generation, ended = monitor.ended](platform::StopToken monitorStop) {
             RunAddressMonitor(context_, *services_, shared_, generation, monitorStop);
             ended->store(true);
           });
@@ -56,17 +56,17 @@ void MonitorWatchdog::Run(std::stop_token stop) {
   platform::Clock& clock = platform::CurrentClock();
   while (clock.WaitFor(kWatchdogIntervalMs, stop)) {
     std::erase_if(stalled, [](const MonitorThread& monitor) { return monitor.ended->load(); });
-    const bool failedToStart = !current.thread.joinable();
+    const bool failedToStart = !current.thread.Joinable();
     if (!failedToStart && shared_.heartbeat.exchange(kHeartbeatChecked) != kHeartbeatChecked) {
       continue;
     }
-    current.thread.request_stop();
+    current.thread.RequestStop();
     stalled.push_back(std::move(current));
     current = startMonitor();
   }
-  current.thread.request_stop();
+  current.thread.RequestStop();
   for (MonitorThread& monitor : stalled)
-    monitor.thread.request_stop();
+    monitor.thread.RequestStop();
   // The monitors are joined as they go out of scope; each ends at its next step.
 }
 

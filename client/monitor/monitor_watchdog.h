@@ -9,12 +9,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <stop_token>
-#include <thread>
+#include "platform/stoppable_thread.h"
 
 #include "client/monitor/address_monitor.h"
 #include "client/monitor/monitor_shared.h"
 #include "client/protocol/client_context.h"
+#include "platform/stop_token.h"
 
 namespace quorin::client {
 
@@ -34,13 +34,13 @@ class MonitorWatchdog : public BackgroundTask {
   int MonitorsStarted() const { return monitorsStarted_.load(); }
 
  private:
-  void Run(std::stop_token stop);
+  void Run(platform::StopToken stop);
 
   ClientContext& context_;
   const std::shared_ptr<const MonitorServices> services_;
   MonitorShared& shared_;
   std::atomic<int> monitorsStarted_{0};
-  std::jthread thread_;  // last: it starts once everything above is in place
+  platform::StoppableThread thread_;  // last: it starts once everything above is in place
 };
 
 }  // namespace quorin::client

@@ -43,7 +43,8 @@ HttpAddressAnswer AskLoginServer(RequestEnvironment& environment) {
 std::shared_ptr<const ConfirmationServices> MakeConfirmationServices(
     RequestEnvironment& environment) {
   auto services = std::make_shared<ConfirmationServices>();
-  services->resolve = [](const std::string& server, const std::string& name, std::stop_token stop) {
+  services->resolve = [](const std::string& server, const std::string& name,
+                         platform::StopToken stop) {
     return ResolveAtServer(server, name, kDnsPort, platform::SystemUdpNetwork(), {}, stop);
   };
   services->save = [&environment] { return SaveChanges(environment); };
@@ -56,11 +57,11 @@ std::shared_ptr<const MonitorServices> MakeMonitorServices(RequestEnvironment& e
   auto services = std::make_shared<MonitorServices>();
   services->sources.machineAddresses = MachineAddresses;
   services->sources.queryUdp = [&environment](const AccountCredentials& credentials,
-                                              std::stop_token stop) {
+                                              platform::StopToken stop) {
     return QueryPublicAddress(credentials, environment.settings, platform::SystemUdpNetwork(), {},
                               stop);
   };
-  services->sources.queryHttp = [&environment](std::stop_token) {
+  services->sources.queryHttp = [&environment](platform::StopToken) {
     return AskLoginServer(environment);
   };
   services->save = [&environment] { return SaveChanges(environment); };

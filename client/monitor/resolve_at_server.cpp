@@ -30,7 +30,7 @@ std::chrono::milliseconds LeftUntil(SteadyClock::time_point deadline) {
 
 std::string ResolveAtServer(std::string_view server, std::string_view name, std::uint16_t port,
                             platform::UdpNetwork& network, DnsQueryTimeouts timeouts,
-                            std::stop_token stop) {
+                            platform::StopToken stop) {
   if (server.empty() || name.empty())
     return std::string();
   const auto start = SteadyClock::now();
@@ -48,7 +48,7 @@ std::string ResolveAtServer(std::string_view server, std::string_view name, std:
     return std::string();
 
   auto nextSend = SteadyClock::now();
-  while (!stop.stop_requested()) {
+  while (!stop.StopRequested()) {
     const auto now = SteadyClock::now();
     if (now >= deadline)
       break;

@@ -4,10 +4,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <stop_token>
 #include <string>
 #include <string_view>
 
+#include "platform/stop_token.h"
 #include "platform/udp_socket.h"
 
 namespace quorin::client {
@@ -27,6 +27,6 @@ struct DnsQueryTimeouts {
 std::string ResolveAtServer(std::string_view server, std::string_view name,
                             std::uint16_t port = kDnsPort,
                             platform::UdpNetwork& network = platform::SystemUdpNetwork(),
-                            DnsQueryTimeouts timeouts = {}, std::stop_token stop = {});
+                            DnsQueryTimeouts timeouts = {}, platform::StopToken stop = {});
 
 }  // namespace quorin::client

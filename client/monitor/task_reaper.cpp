@@ -19,7 +19,7 @@ void TaskReaper::Retire(std::unique_ptr<BackgroundTask> task) {
   // Owned by the thread below, or destroyed here when no thread can be started.
   auto shared = std::make_shared<std::unique_ptr<BackgroundTask>>(std::move(task));
   try {
-    reapings_.push_back(Reaping{done, std::jthread([shared, done] {
+    reapings_.push_back(Reaping{done, platform::StoppableThread([shared, done] {
                                   shared->reset();
                                   done->store(true);
                                 })});

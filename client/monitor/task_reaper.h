@@ -5,8 +5,8 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
+#include "platform/stoppable_thread.h"
 
 #include "client/protocol/client_context.h"
 
@@ -29,7 +29,7 @@ class TaskReaper {
  private:
   struct Reaping {
     std::shared_ptr<std::atomic<bool>> done;
-    std::jthread thread;
+    platform::StoppableThread thread;
   };
   std::mutex mutex_;
   std::vector<Reaping> reapings_;

@@ -38,7 +38,7 @@ std::optional<std::string> ReadAddressReply(std::string_view datagram) {
 
 std::string QueryPublicAddressUdp(const AccountCredentials& credentials, std::string_view host,
                                   platform::UdpNetwork& network, UdpQueryOptions options,
-                                  std::stop_token stop) {
+                                  platform::StopToken stop) {
   const auto deadline = SteadyClock::now() + options.timeout;
   const auto address = network.Resolve(host, options.timeout);
   if (!address || SteadyClock::now() >= deadline)
@@ -49,7 +49,7 @@ std::string QueryPublicAddressUdp(const AccountCredentials& credentials, std::st
   if (!socket->SendTo(*address, options.port, BuildAddressDatagram(credentials))) {
     return std::string();
   }
-  while (!stop.stop_requested()) {
+  while (!stop.StopRequested()) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
     if (left.count() <= 0)
@@ -70,10 +70,10 @@ std::string QueryPublicAddressUdp(const AccountCredentials& credentials, std::st
 
 std::string QueryPublicAddress(const AccountCredentials& credentials, const Settings& settings,
                                platform::UdpNetwork& network, UdpQueryOptions options,
-                               std::stop_token stop) {
+                               platform::StopToken stop) {
   std::string address =
       QueryPublicAddressUdp(credentials, UpdateHostPrimary(settings), network, options, stop);
-  if (address.empty() && !stop.stop_requested()) {
+  if (address.empty() && !stop.StopRequested()) {
     address =
         QueryPublicAddressUdp(credentials, UpdateHostSecondary(settings), network, options, stop);
   }

@@ -11,13 +11,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <string_view>
 
 #include "client/local/settings.h"
 #include "client/monitor/account_credentials.h"
 #include "common/provider_defaults.h"
+#include "platform/stop_token.h"
 #include "platform/udp_socket.h"
 
 namespace quorin::client {
@@ -40,11 +40,11 @@ std::optional<std::string> ReadAddressReply(std::string_view datagram);
 // Asks one update host; the address, or empty when no usable reply came in time.
 std::string QueryPublicAddressUdp(const AccountCredentials& credentials, std::string_view host,
                                   platform::UdpNetwork& network = platform::SystemUdpNetwork(),
-                                  UdpQueryOptions options = {}, std::stop_token stop = {});
+                                  UdpQueryOptions options = {}, platform::StopToken stop = {});
 
 // Asks the primary update host, then the secondary one when the first gave nothing.
 std::string QueryPublicAddress(const AccountCredentials& credentials, const Settings& settings,
                                platform::UdpNetwork& network = platform::SystemUdpNetwork(),
-                               UdpQueryOptions options = {}, std::stop_token stop = {});
+                               UdpQueryOptions options = {}, platform::StopToken stop = {});
 
 }  // namespace quorin::client

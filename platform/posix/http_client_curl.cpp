@@ -36,7 +36,7 @@ void InitialiseCurlOnce() {
 
 class CurlResponse : public HttpResponse {
  public:
-  CurlResponse(const HttpRequest& request, std::stop_token stop)
+  CurlResponse(const HttpRequest& request, StopToken stop)
       : readTimeout_(request.readTimeout), stop_(std::move(stop)) {}
 
   ~CurlResponse() override {
@@ -128,7 +128,7 @@ class CurlResponse : public HttpResponse {
       if (finished_)
         return result_ == CURLE_OK;
       const auto now = Clock::now();
-      if (now >= deadline || stop_.stop_requested())
+      if (now >= deadline || stop_.StopRequested())
         return false;
       const auto slice = std::min<Clock::duration>(deadline - now, kPollSlice);
       const int sliceMs = static_cast<int>(std::max<std::int64_t>(
@@ -176,7 +176,7 @@ class CurlResponse : public HttpResponse {
   std::unique_ptr<CURL, EasyDeleter> easy_;
   std::unique_ptr<curl_slist, ListDeleter> headers_;
   std::chrono::milliseconds readTimeout_;
-  std::stop_token stop_;
+  StopToken stop_;
   bool headersDone_ = false;
   bool sawLocation_ = false;
   bool finished_ = false;
@@ -189,7 +189,7 @@ class CurlResponse : public HttpResponse {
 
 class CurlHttpClient : public HttpClient {
  public:
-  std::unique_ptr<HttpResponse> Open(const HttpRequest& request, std::stop_token stop) override {
+  std::unique_ptr<HttpResponse> Open(const HttpRequest& request, StopToken stop) override {
     if (!StartsWithIgnoreCase(request.url, "http://") &&
         !StartsWithIgnoreCase(request.url, "https://")) {
       return nullptr;

@@ -1,7 +1,7 @@
 #include <chrono>
-#include <stop_token>
 
 #include "platform/clock.h"
+#include "platform/stop_token.h"
 #include "platform/tone_player.h"
 
 namespace quorin::platform {
@@ -10,7 +10,7 @@ namespace {
 class SilentTonePlayer : public TonePlayer {
  public:
   void Play(int /*frequencyHz*/, int durationMs) override {
-    WaitRealTime(std::chrono::milliseconds(durationMs), std::stop_token());
+    WaitRealTime(std::chrono::milliseconds(durationMs), StopToken());
   }
 };
 

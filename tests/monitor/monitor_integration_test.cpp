@@ -16,7 +16,9 @@
 #include "platform/network.h"
 #include "tests/client/protocol/test_settings.h"
 #include "tests/monitor/test_environment.h"
+#include "tests/support/driven_clock.h"
 #include "tests/support/simulator_control.h"
+#include "tests/support/wait_until.h"
 
 namespace quorin::client {
 namespace {
@@ -24,16 +26,8 @@ namespace {
 using namespace std::chrono_literals;
 using quorin::testing::Setting;
 
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end)
-      return false;
-    std::this_thread::sleep_for(50ms);
-  }
-  return true;
-}
+using quorin::testing::DrivenClock;
+using quorin::testing::WaitUntil;
 
 struct DnsServer {
   std::string address;
@@ -57,7 +51,7 @@ struct DnsServer {
 
   // Asks until the server gives `expected` (a reload takes effect a moment later).
   bool Answers(const std::string& name, const std::string& expected) const {
-    return WaitUntil([&] { return ResolveAtServer(address, name) == expected; }, 10s);
+    return WaitUntil([&] { return ResolveAtServer(address, name) == expected; });
   }
 };
 
@@ -83,7 +77,7 @@ TEST(DnsServer, ResolveAtServerAsksTheGivenServerOnly) {
                             platform::SystemUdpNetwork(), DnsQueryTimeouts{1000ms, 400ms}),
             "")
       << "no server on that address";
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 30s) << "bounded by its own time-out";
 }
 
 struct Simulator {
@@ -136,7 +130,7 @@ TEST(UdpService, AcceptsOnlyTheHostsOwnAddressReply) {
   EXPECT_EQ(QueryPublicAddress(bob, test.settings), "203.0.113.77");
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, 2900ms) << "the primary had its 3000 ms";
-  EXPECT_LT(took, 5500ms);
+  EXPECT_LT(took, 30s) << "and no more";
   control.Call("POST", "/control/fault/clear", "{}");
 }
 
@@ -168,8 +162,9 @@ TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
   ASSERT_EQ(context.Key(), "010127.0.0.74-alice") << "a VIP account whose DNS server is dnsmasq";
   ASSERT_NE(control.Call("POST", "/control/address", R"({"address": "203.0.113.10"})"), "");
 
-  // Minutes pass in seconds. The probe is left out: its echo would leave the machine.
-  platform::ScaledClock clock(60.0);
+  // The test moves the client's minutes. The probe is left out: its echo would leave the
+  // machine.
+  DrivenClock clock;
   platform::ScopedClockOverride useClock(clock);
   ConfirmationRegistry confirmations;
   TaskReaper reaper;
@@ -182,23 +177,37 @@ TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
   auto savedWith = [&](const std::string& text) {
     return control.Call("GET", "/control/saved").find(text) != std::string::npos;
   };
-  EXPECT_TRUE(WaitUntil([&] { return savedWith("www,203.0.113.10"); }, 20s))
+  // The first check runs at once; then the watchdog, the monitor and the confirmation wait.
+  EXPECT_TRUE(WaitUntil([&] { return savedWith("www,203.0.113.10"); }))
       << control.Call("GET", "/control/saved");
-  EXPECT_TRUE(WaitUntil([&] { return context.StatusText(kStatusAddress) == "203.0.113.10"; }, 5s));
-  EXPECT_TRUE(context.FindHost("example.test", "www")->changed)
-      << "not confirmed while the DNS server still has the old address";
+  ASSERT_TRUE(clock.AwaitBlocked(3));
+  EXPECT_EQ(context.StatusText(kStatusAddress), "203.0.113.10");
+  EXPECT_TRUE(context.FindHost("example.test", "www")->changed);
   EXPECT_TRUE(confirmations.IsRunning(context));
 
-  dns->Publish("203.0.113.10 www.example.test\n203.0.113.10 ftp.example.test\n");
-  EXPECT_TRUE(WaitUntil([&] { return !context.FindHost("example.test", "www")->changed; }, 30s))
-      << "the confirmation clears the marks once the server answers with the new address";
-  EXPECT_FALSE(context.FindHost("example.test", "ftp")->changed);
-  EXPECT_TRUE(WaitUntil([&] { return !confirmations.IsRunning(context); }, 5s));
+  // A minute on, the DNS server still has the old address: the confirmation saves again.
+  const std::size_t savesBefore = control.Call("GET", "/control/saved").size();
+  clock.Advance(kConfirmIntervalMs);
+  EXPECT_TRUE(
+      WaitUntil([&] { return control.Call("GET", "/control/saved").size() > savesBefore; }));
+  ASSERT_TRUE(clock.AwaitBlocked(3));
+  EXPECT_TRUE(context.FindHost("example.test", "www")->changed)
+      << "not confirmed while the DNS server still has the old address";
 
-  // The next change is found within a minute and saved again.
+  dns->Publish("203.0.113.10 www.example.test\n203.0.113.10 ftp.example.test\n");
+  ASSERT_TRUE(dns->Answers("www.example.test", "203.0.113.10"));
+  clock.Advance(kConfirmIntervalMs);
+  EXPECT_TRUE(WaitUntil([&] { return !confirmations.IsRunning(context); }))
+      << "the confirmation ends once the server answers with the new address";
+  EXPECT_FALSE(context.FindHost("example.test", "www")->changed);
+  EXPECT_FALSE(context.FindHost("example.test", "ftp")->changed);
+
+  // The next change is found at the next minute and saved again.
+  ASSERT_TRUE(clock.AwaitBlocked(2));
   ASSERT_NE(control.Call("POST", "/control/address", R"({"address": "203.0.113.11"})"), "");
-  EXPECT_TRUE(WaitUntil([&] { return savedWith("www,203.0.113.11"); }, 20s));
-  EXPECT_TRUE(WaitUntil([&] { return context.StatusText(kStatusAddress) == "203.0.113.11"; }, 5s));
+  clock.Advance(kMonitorIntervalMs);
+  EXPECT_TRUE(WaitUntil([&] { return savedWith("www,203.0.113.11"); }));
+  EXPECT_TRUE(WaitUntil([&] { return context.StatusText(kStatusAddress) == "203.0.113.11"; }));
 
   const auto stopStart = std::chrono::steady_clock::now();
   context.StopWatchdog();

@@ -74,20 +74,22 @@ TEST(SystemHttpClient, UsesTheAgentNameWithoutExtraHeaders) {
 }
 
 TEST(SystemHttpClient, GivesUpWhenTheHeadersComeTooLate) {
-  ScriptedServer server({{"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", 1500ms}});
+  // The answer would come long after the time-out: whatever the machine's speed, only the
+  // time-out can end the wait first.
+  ScriptedServer server({{"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", 120s}});
   HttpRequest get;
   get.url = server.Url();
   get.openTimeout = 300ms;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(SystemHttpClient().Open(get), nullptr);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1200ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 60s);
 }
 
 TEST(SystemHttpClient, BoundsTheSilenceWhileTheBodyArrives) {
   if (quorin::testing::RunningUnderWine()) {
     GTEST_SKIP() << "Wine's WinINet ignores INTERNET_OPTION_RECEIVE_TIMEOUT; Windows applies it";
   }
-  ScriptedServer server({{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, {"defg", 1500ms}});
+  ScriptedServer server({{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, {"defg", 120s}});
   HttpRequest get;
   get.url = server.Url();
   get.readTimeout = 300ms;
@@ -97,7 +99,7 @@ TEST(SystemHttpClient, BoundsTheSilenceWhileTheBodyArrives) {
   EXPECT_EQ(response->Read(buffer, sizeof buffer), 3);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(response->Read(buffer, sizeof buffer), -1);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1200ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 60s);
 }
 
 TEST(SystemHttpClient, ACutBodyIsAnErrorNotAnEnd) {
@@ -116,18 +118,18 @@ TEST(SystemHttpClient, ACutBodyIsAnErrorNotAnEnd) {
 }
 
 TEST(SystemHttpClient, StopsPromptlyOnRequest) {
-  ScriptedServer server({{"HTTP/1.1 200 OK\r\n\r\n", 1500ms}});
+  ScriptedServer server({{"HTTP/1.1 200 OK\r\n\r\n", 120s}});
   HttpRequest get;
   get.url = server.Url();
-  get.openTimeout = 10s;
-  std::stop_source stop;
+  get.openTimeout = 120s;
+  platform::StopSource stop;
   std::thread stopper([&] {
     std::this_thread::sleep_for(100ms);
-    stop.request_stop();
+    stop.RequestStop();
   });
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(SystemHttpClient().Open(get, stop.get_token()), nullptr);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1200ms);
+  EXPECT_EQ(SystemHttpClient().Open(get, stop.Token()), nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << "the promised bound of a stop";
   stopper.join();
 }
 

@@ -13,7 +13,7 @@ namespace quorin::testing {
 
 struct ScriptStep {
   std::string bytes;
-  std::chrono::milliseconds pauseBefore{0};
+  std::chrono::milliseconds pauseBefore{0};  // a pause still running ends with the server
 };
 
 class ScriptedServer {

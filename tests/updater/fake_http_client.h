@@ -28,7 +28,7 @@ class FakeHttpClient : public platform::HttpClient {
   void Add(FakeReply reply) { replies_.push_back(std::move(reply)); }
 
   std::unique_ptr<platform::HttpResponse> Open(const platform::HttpRequest& request,
-                                               std::stop_token) override {
+                                               platform::StopToken) override {
     requests.push_back(request);
     if (replies_.empty())
       return nullptr;

@@ -17,13 +17,13 @@ using testing::LogIn;
 // wait, and the test decides how many monitor cycles run.
 class CycleClock : public platform::Clock {
  public:
-  CycleClock(std::int64_t ms, int allowed, std::stop_source& stop)
+  CycleClock(std::int64_t ms, int allowed, platform::StopSource& stop)
       : ms_(ms), allowed_(allowed), stop_(stop) {}
   std::int64_t NowMs() override { return manual_.NowMs(); }
   platform::CalendarTime LocalTime() override { return manual_.LocalTime(); }
-  bool WaitFor(std::int64_t ms, std::stop_token token) override {
+  bool WaitFor(std::int64_t ms, platform::StopToken token) override {
     if (ms == ms_ && ++waits_ > allowed_) {
-      stop_.request_stop();
+      stop_.RequestStop();
       return false;
     }
     return manual_.WaitFor(ms, token);
@@ -35,7 +35,7 @@ class CycleClock : public platform::Clock {
   const std::int64_t ms_;
   const int allowed_;
   int waits_ = 0;
-  std::stop_source& stop_;
+  platform::StopSource& stop_;
 };
 
 class FakeProbe : public AddressProbe {
@@ -57,7 +57,7 @@ class FakeProbe : public AddressProbe {
 struct Harness {
   ClientContext context;
   MonitorShared shared;
-  std::stop_source stop;
+  platform::StopSource stop;
   BuiltinStringTable strings;
 
   std::vector<Ipv4Address> machine;
@@ -81,14 +81,14 @@ struct Harness {
   MonitorServices Services() {
     MonitorServices services;
     services.sources.machineAddresses = [this] { return machine; };
-    services.sources.queryUdp = [this](const AccountCredentials& credentials, std::stop_token) {
+    services.sources.queryUdp = [this](const AccountCredentials& credentials, platform::StopToken) {
       EXPECT_EQ(credentials.userName, "alice");
       if (duringQuery)
         duringQuery();
       const std::size_t index = static_cast<std::size_t>(queries++);
       return index < udpAnswers.size() ? udpAnswers[index] : udpAnswers.back();
     };
-    services.sources.queryHttp = [](std::stop_token) { return HttpAddressAnswer{}; };
+    services.sources.queryHttp = [](platform::StopToken) { return HttpAddressAnswer{}; };
     services.save = [this] {
       std::vector<std::string> marked;
       context.Read([&](const ClientState& state) {
@@ -127,7 +127,7 @@ struct Harness {
     CycleClock clock(kMonitorIntervalMs, cycles, stop);
     platform::ScopedClockOverride useClock(clock);
     const MonitorServices services = Services();
-    RunAddressMonitor(context, services, shared, context.BeginGeneration(), stop.get_token());
+    RunAddressMonitor(context, services, shared, context.BeginGeneration(), stop.Token());
   }
 
   std::string Status(int index) const { return context.StatusText(index); }
@@ -282,7 +282,7 @@ TEST(AddressMonitor, WaitsForAUserWithTheHeartbeatAlive) {
   platform::ScopedClockOverride useClock(clock);
   const MonitorServices services = harness.Services();
   RunAddressMonitor(harness.context, services, harness.shared, harness.context.BeginGeneration(),
-                    harness.stop.get_token());
+                    harness.stop.Token());
   EXPECT_EQ(clock.waits(), 31);
   EXPECT_EQ(harness.shared.heartbeat.load(), kHeartbeatAlive);
   EXPECT_EQ(harness.queries, 0);

@@ -7,11 +7,15 @@
 
 #include "platform/clock.h"
 #include "tests/client/monitor/monitor_test_context.h"
+#include "tests/support/driven_clock.h"
+#include "tests/support/wait_until.h"
 
 namespace quorin::client {
 namespace {
 
 using namespace std::chrono_literals;
+using quorin::testing::DrivenClock;
+using quorin::testing::WaitUntil;
 using testing::AddZone;
 using testing::Host;
 using testing::LogIn;
@@ -27,7 +31,7 @@ struct FakeDns {
   std::shared_ptr<ConfirmationServices> Services() {
     auto services = std::make_shared<ConfirmationServices>();
     services->resolve = [this](const std::string& server, const std::string& name,
-                               std::stop_token) {
+                               platform::StopToken) {
       std::lock_guard lock(mutex);
       questions.emplace_back(server, name);
       const std::size_t index = questions.size() - 1;
@@ -106,20 +110,20 @@ TEST(Confirmation, NeverConfirmsAnEmptyAnswer) {
   dns.answers = {""};
   auto services = dns.Services();
   // Stops itself after the third save.
-  std::stop_source stop;
+  platform::StopSource stop;
   services->save = [&] {
     if (++dns.saves == 3)
-      stop.request_stop();
+      stop.RequestStop();
     return true;
   };
   ConfirmationRegistry registry;
-  EXPECT_EQ(registry.Run(context, *services, stop.get_token()), kConfirmationStopped);
+  EXPECT_EQ(registry.Run(context, *services, stop.Token()), kConfirmationStopped);
   EXPECT_TRUE(Host(context, "example.net", "www").changed);
   EXPECT_EQ(dns.questions.front().first, "");
 }
 
 TEST(Confirmation, RunsAtMostOneThreadPerRecord) {
-  platform::ScaledClock clock(2000.0);  // a minute in 30 ms
+  DrivenClock clock;
   platform::ScopedClockOverride useClock(clock);
   ClientContext context;
   VipAccount(context);
@@ -136,9 +140,13 @@ TEST(Confirmation, RunsAtMostOneThreadPerRecord) {
 
   EXPECT_EQ(registry.Start(context, services), 1);
   EXPECT_EQ(registry.Start(context, services), 1) << "a second save while one runs";
+  ASSERT_TRUE(clock.AwaitBlocked(1));
   EXPECT_EQ(registry.Start(context, services), 1);
-  std::this_thread::sleep_for(150ms);
+  clock.Advance(kConfirmIntervalMs);  // asked once: no answer yet, so saved again
+  ASSERT_TRUE(clock.AwaitBlocked(1));
+  EXPECT_EQ(clock.BlockedUntil().size(), 1u) << "one thread waits";
   EXPECT_EQ(started.load(), 1);
+  EXPECT_EQ(dns.saves, 1);
   EXPECT_TRUE(registry.IsRunning(context));
 
   // The running thread sees the address arrive and ends; a later save starts a new one.
@@ -146,17 +154,18 @@ TEST(Confirmation, RunsAtMostOneThreadPerRecord) {
     std::lock_guard lock(dns.mutex);
     dns.answers = {"203.0.113.5"};
   }
-  for (int i = 0; i < 100 && registry.IsRunning(context); ++i)
-    std::this_thread::sleep_for(10ms);
-  EXPECT_FALSE(registry.IsRunning(context));
+  clock.Advance(kConfirmIntervalMs);
+  ASSERT_TRUE(WaitUntil([&] { return !registry.IsRunning(context); }));
   EXPECT_FALSE(Host(context, "example.net", "www").changed);
 
   MarkChanged(context, "example.net", "ftp");
   EXPECT_EQ(registry.Start(context, services), 1);
-  for (int i = 0; i < 100 && registry.IsRunning(context); ++i)
-    std::this_thread::sleep_for(10ms);
+  ASSERT_TRUE(clock.AwaitBlocked(1));
+  clock.Advance(kConfirmIntervalMs);
+  ASSERT_TRUE(WaitUntil([&] { return !registry.IsRunning(context); }));
   EXPECT_EQ(started.load(), 2);
   EXPECT_FALSE(Host(context, "example.net", "ftp").changed);
+  EXPECT_EQ(dns.saves, 1) << "a confirmed change is not saved again";
 }
 
 TEST(Confirmation, StopsPromptly) {
@@ -178,7 +187,7 @@ TEST(Confirmation, StopsPromptly) {
 
   const auto start = std::chrono::steady_clock::now();
   registry.StopAll();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << "the promised bound of a stop";
   EXPECT_FALSE(registry.IsRunning(first));
   EXPECT_EQ(dns.saves, 0);
 }

@@ -18,11 +18,11 @@ struct FakeSources {
   AddressSources Make() {
     AddressSources sources;
     sources.machineAddresses = [this] { return machine; };
-    sources.queryUdp = [this](const AccountCredentials&, std::stop_token) {
+    sources.queryUdp = [this](const AccountCredentials&, platform::StopToken) {
       ++udpQuestions;
       return udpAnswer;
     };
-    sources.queryHttp = [this](std::stop_token) {
+    sources.queryHttp = [this](platform::StopToken) {
       ++httpQuestions;
       return httpAnswer;
     };

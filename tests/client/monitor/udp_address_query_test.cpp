@@ -17,7 +17,11 @@ const Ipv4Address kPrimary{192, 0, 2, 1};
 const Ipv4Address kSecondary{192, 0, 2, 2};
 const AccountCredentials kAlice{"alice", "010ns.example.net-x", "R1"};
 
-// Short time-outs keep the tests quick; the logic does not depend on the length.
+// Questions that a reply ends wait long, so that no machine is too slow for the reply to
+// count; questions that nothing usable answers end at a short time-out.
+UdpQueryOptions Answered() {
+  return UdpQueryOptions{5353, 60s};
+}
 UdpQueryOptions Quick() {
   return UdpQueryOptions{5353, 300ms};
 }
@@ -66,7 +70,7 @@ TEST(QueryPublicAddressUdp, SendsOneDatagramAndTakesTheHostsReply) {
   network.SetResponder([](const SentDatagram& sent) {
     return std::vector<ScriptedDatagram>{{"198.51.100.23", sent.to, sent.port, 20ms}};
   });
-  EXPECT_EQ(QueryPublicAddressUdp(kAlice, "primary.test", network, Quick()), "198.51.100.23");
+  EXPECT_EQ(QueryPublicAddressUdp(kAlice, "primary.test", network, Answered()), "198.51.100.23");
   const auto sent = network.Sent();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].to, kPrimary);
@@ -84,7 +88,7 @@ TEST(QueryPublicAddressUdp, IgnoresDatagramsFromAnyoneButTheHostAsked) {
                                          {"7.7.7.7", sent.to, 5354, 10ms},
                                          {"198.51.100.23", sent.to, sent.port, 40ms}};
   });
-  EXPECT_EQ(QueryPublicAddressUdp(kAlice, "primary.test", network, Quick()), "198.51.100.23");
+  EXPECT_EQ(QueryPublicAddressUdp(kAlice, "primary.test", network, Answered()), "198.51.100.23");
 
   network.SetResponder([](const SentDatagram& sent) {
     return std::vector<ScriptedDatagram>{{"7.7.7.7", sent.to, 5354, 5ms}};
@@ -99,22 +103,22 @@ TEST(QueryPublicAddressUdp, GivesNothingForUnusableOrMissingReplies) {
     return std::vector<ScriptedDatagram>{{"not-an-address", sent.to, sent.port, 5ms},
                                          {"1.2.3.4", sent.to, sent.port, 10ms}};
   });
-  EXPECT_EQ(QueryPublicAddressUdp(kAlice, "primary.test", network, Quick()), "")
+  EXPECT_EQ(QueryPublicAddressUdp(kAlice, "primary.test", network, Answered()), "")
       << "the host's own unusable reply ends the attempt";
 
   network.SetResponder([](const SentDatagram& sent) {
     return std::vector<ScriptedDatagram>{{"", sent.to, sent.port, 5ms}};
   });
-  EXPECT_EQ(QueryPublicAddressUdp(kAlice, "primary.test", network, Quick()), "")
+  EXPECT_EQ(QueryPublicAddressUdp(kAlice, "primary.test", network, Answered()), "")
       << "an empty datagram";
 
   network.SetResponder([](const SentDatagram& sent) {
-    return std::vector<ScriptedDatagram>{{"1.2.3.4", sent.to, sent.port, 450ms}};
+    return std::vector<ScriptedDatagram>{{"1.2.3.4", sent.to, sent.port, 120s}};
   });
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(QueryPublicAddressUdp(kAlice, "primary.test", network, Quick()), "")
       << "a reply after the time-out";
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 420ms) << "the time-out bounds the wait";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 60s) << "the time-out bounds the wait";
 
   const auto sentBefore = network.Sent().size();
   EXPECT_EQ(QueryPublicAddressUdp(kAlice, "unknown.test", network, Quick()), "");
@@ -130,13 +134,12 @@ TEST(QueryPublicAddress, AsksTheSecondaryHostOnlyWhenThePrimaryGaveNothing) {
   test.settings.WriteSetting("UpdateHostFree1", "primary.test");
   test.settings.WriteSetting("UpdateHostFree2", "secondary.test");
   HostsNetwork network;
-  // The primary answers late, the secondary at once.
+  // The primary gives no address, the secondary does.
   network.SetResponder([](const SentDatagram& sent) {
-    const auto delay = sent.to == kPrimary ? 500ms : 5ms;
-    const std::string text = sent.to == kPrimary ? "198.51.100.1" : "198.51.100.2";
-    return std::vector<ScriptedDatagram>{{text, sent.to, sent.port, delay}};
+    const std::string text = sent.to == kPrimary ? "no address" : "198.51.100.2";
+    return std::vector<ScriptedDatagram>{{text, sent.to, sent.port, 5ms}};
   });
-  EXPECT_EQ(QueryPublicAddress(kAlice, test.settings, network, Quick()), "198.51.100.2");
+  EXPECT_EQ(QueryPublicAddress(kAlice, test.settings, network, Answered()), "198.51.100.2");
   const auto asked = network.Sent();
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0].to, kPrimary);
@@ -146,7 +149,7 @@ TEST(QueryPublicAddress, AsksTheSecondaryHostOnlyWhenThePrimaryGaveNothing) {
   prompt.SetResponder([](const SentDatagram& sent) {
     return std::vector<ScriptedDatagram>{{"198.51.100.1", sent.to, sent.port, 5ms}};
   });
-  EXPECT_EQ(QueryPublicAddress(kAlice, test.settings, prompt, Quick()), "198.51.100.1");
+  EXPECT_EQ(QueryPublicAddress(kAlice, test.settings, prompt, Answered()), "198.51.100.1");
   EXPECT_EQ(prompt.Sent().size(), 1u) << "the secondary is not asked";
 
   // A VIP login switches to the VIP hosts.
@@ -156,7 +159,7 @@ TEST(QueryPublicAddress, AsksTheSecondaryHostOnlyWhenThePrimaryGaveNothing) {
   vip.SetResponder([](const SentDatagram& sent) {
     return std::vector<ScriptedDatagram>{{"198.51.100.9", sent.to, sent.port, 5ms}};
   });
-  EXPECT_EQ(QueryPublicAddress(kAlice, test.settings, vip, Quick()), "198.51.100.9");
+  EXPECT_EQ(QueryPublicAddress(kAlice, test.settings, vip, Answered()), "198.51.100.9");
   ASSERT_EQ(vip.Sent().size(), 1u);
   EXPECT_EQ(vip.Sent()[0].to, kSecondary);
 }
@@ -166,13 +169,13 @@ TEST(QueryPublicAddress, EndsPromptlyWhenStopped) {
   test.settings.WriteSetting("UpdateHostFree1", "primary.test");
   test.settings.WriteSetting("UpdateHostFree2", "secondary.test");
   HostsNetwork network;
-  std::stop_source stop;
-  stop.request_stop();
+  platform::StopSource stop;
+  stop.RequestStop();
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(QueryPublicAddress(kAlice, test.settings, network, UdpQueryOptions{5353, 3000ms},
-                               stop.get_token()),
-            "");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+  EXPECT_EQ(
+      QueryPublicAddress(kAlice, test.settings, network, UdpQueryOptions{5353, 120s}, stop.Token()),
+      "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 60s) << "not the two hosts' time-outs";
   EXPECT_LE(network.Sent().size(), 1u) << "the secondary is not asked after a stop";
 }
 

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/stoppable_thread.h"
+
 namespace quorin::client {
 namespace {
 
@@ -124,19 +126,19 @@ TEST(ClientContext, WritesOfAReplacedGenerationAreIgnored) {
 class RecordReader : public BackgroundTask {
  public:
   explicit RecordReader(ClientContext& context)
-      : thread_([this, &context](std::stop_token stop) {
-          while (!stop.stop_requested()) {
+      : thread_([this, &context](platform::StopToken stop) {
+          while (!stop.StopRequested()) {
             context.StatusText(0);
             ++reads_;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
           }
         }) {}
-  void RequestStop() override { thread_.request_stop(); }
+  void RequestStop() override { thread_.RequestStop(); }
   int reads() const { return reads_; }
 
  private:
   std::atomic<int> reads_{0};
-  std::jthread thread_;
+  platform::StoppableThread thread_;
 };
 
 TEST(ClientContext, StopsItsWatchdogWithoutHoldingTheRecord) {
@@ -155,8 +157,8 @@ TEST(ClientContext, ConcurrentWritersAndReadersSeeWholeTexts) {
   const std::string a(29, 'a');
   const std::string b(29, 'b');
   std::atomic<bool> torn{false};
-  std::jthread writer([&](std::stop_token stop) {
-    for (int i = 0; !stop.stop_requested(); ++i)
+  platform::StoppableThread writer([&](platform::StopToken stop) {
+    for (int i = 0; !stop.StopRequested(); ++i)
       context.SetStatusText(1, i % 2 ? a : b);
   });
   for (int i = 0; i < 20000; ++i) {
@@ -164,8 +166,8 @@ TEST(ClientContext, ConcurrentWritersAndReadersSeeWholeTexts) {
     if (text != a && text != b && text != "<未连接>")
       torn = true;
   }
-  writer.request_stop();
-  writer.join();
+  writer.RequestStop();
+  writer.Join();
   EXPECT_FALSE(torn) << "a reader saw half of one text and half of another";
 }
 

@@ -168,7 +168,7 @@ struct FakeAnswer {
 class FakeHttpClient : public platform::HttpClient {
  public:
   std::unique_ptr<platform::HttpResponse> Open(const platform::HttpRequest& request,
-                                               std::stop_token) override {
+                                               platform::StopToken) override {
     requests.push_back(request);
     for (const auto& [prefix, answer] : answers) {
       if (request.url.rfind(prefix, 0) != 0)

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/posix/unique_fd.h"
+#include "platform/stop_token.h"
 #include "tests/support/scripted_server.h"
 
 namespace quorin::testing {
@@ -17,6 +18,7 @@ struct ScriptedServer::Impl {
   mutable std::mutex mutex;
   std::string request;
   std::thread thread;
+  platform::StopSource stop;  // ends a pause when the test is over
 
   void Serve() {
     platform::UniqueFd client(::accept(listener.get(), nullptr, nullptr));
@@ -38,7 +40,8 @@ struct ScriptedServer::Impl {
       request.append(buffer, static_cast<std::size_t>(n));
     }
     for (const ScriptStep& step : answer) {
-      std::this_thread::sleep_for(step.pauseBefore);
+      if (stop.Token().WaitFor(step.pauseBefore))
+        return;
       if (::send(client.get(), step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL) < 0)
         return;
     }
@@ -60,6 +63,7 @@ ScriptedServer::ScriptedServer(std::vector<ScriptStep> answer) : impl_(std::make
 }
 
 ScriptedServer::~ScriptedServer() {
+  impl_->stop.RequestStop();
   ::shutdown(impl_->listener.get(), SHUT_RDWR);  // ends an accept still waiting
   impl_->thread.join();
 }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/network.h"
+#include "platform/stop_token.h"
 #include "tests/support/scripted_server.h"
 
 namespace quorin::testing {
@@ -17,6 +18,7 @@ struct ScriptedServer::Impl {
   mutable std::mutex mutex;
   std::string request;
   std::thread thread;
+  platform::StopSource stop;  // ends a pause when the test is over
 
   void Serve() {
     const SOCKET client = ::accept(listener, nullptr, nullptr);
@@ -37,7 +39,8 @@ struct ScriptedServer::Impl {
     }
     if (complete) {
       for (const ScriptStep& step : answer) {
-        std::this_thread::sleep_for(step.pauseBefore);
+        if (stop.Token().WaitFor(step.pauseBefore))
+          break;
         if (::send(client, step.bytes.data(), static_cast<int>(step.bytes.size()), 0) < 0)
           break;
       }
@@ -62,6 +65,7 @@ ScriptedServer::ScriptedServer(std::vector<ScriptStep> answer) : impl_(std::make
 }
 
 ScriptedServer::~ScriptedServer() {
+  impl_->stop.RequestStop();
   ::closesocket(impl_->listener);  // ends an accept still waiting
   impl_->thread.join();
 }
