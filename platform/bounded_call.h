@@ -11,14 +11,18 @@
 #include <thread>
 #include <utility>
 
+#include "platform/stop_token.h"
+
 namespace quorin::platform {
 
-// Runs `call` on a thread of its own and waits at most `timeout` for its result. Nothing when
-// the call takes longer or no thread can be started. A call that outlives the wait finishes on
-// its own later and writes only into state it shares with this function, never into the
-// caller's memory, so `call` must own everything it uses (capture by value).
+// Runs `call` on a thread of its own and waits at most `timeout` for its result, or until
+// `stop` is requested. Nothing when the call takes longer, the wait is stopped or no thread
+// can be started. A call that outlives the wait finishes on its own later and writes only into
+// state it shares with this function, never into the caller's memory, so `call` must own
+// everything it uses (capture by value).
 template <typename Result, typename Call>
-std::optional<Result> CallWithin(std::chrono::milliseconds timeout, Call call) {
+std::optional<Result> CallWithin(std::chrono::milliseconds timeout, Call call,
+                                 StopToken stop = {}) {
   struct Shared {
     std::mutex mutex;
     std::condition_variable done;
@@ -35,9 +39,16 @@ std::optional<Result> CallWithin(std::chrono::milliseconds timeout, Call call) {
   } catch (const std::system_error&) {
     return std::nullopt;
   }
+  // Registered before the lock is taken: a stop requested earlier runs it on this thread.
+  const StopCallback wake(stop, [&shared] {
+    { std::lock_guard lock(shared->mutex); }
+    shared->done.notify_all();
+  });
   std::unique_lock lock(shared->mutex);
-  if (!shared->done.wait_for(lock, timeout, [&] { return shared->result.has_value(); }))
+  if (!shared->done.wait_for(lock, timeout,
+                             [&] { return shared->result.has_value() || stop.StopRequested(); })) {
     return std::nullopt;
+  }
   return std::move(shared->result);
 }
 

@@ -3,8 +3,9 @@
 //
 // Open() returns once the status line and headers have arrived, so its time-out bounds the
 // connect, the request and the server's first answer; the body is then read in pieces, each
-// read bounded by the read time-out. A request that times out or is stopped is abandoned in a
-// way that can never write into the caller's memory afterwards.
+// read bounded by the read time-out, and the whole exchange by its total time-out. A request
+// that times out or is stopped is abandoned in a way that can never write into the caller's
+// memory afterwards.
 #pragma once
 
 #include <chrono>
@@ -26,7 +27,18 @@ struct HttpRequest {
   std::string extraHeaders;
   std::chrono::milliseconds openTimeout{5000};   // until status and headers have arrived
   std::chrono::milliseconds readTimeout{30000};  // longest silence while the body arrives
+  // The whole exchange, from the call of Open to the body's last byte, so that a server which
+  // drips a byte just before each read time-out cannot keep the caller for ever. Zero leaves
+  // the exchange to the two time-outs above.
+  std::chrono::milliseconds totalTimeout{0};
 };
+
+// The overall bound of a request: its total time-out, or, for none, a year (a bound far away
+// that deadlines can still be computed with).
+inline std::chrono::milliseconds TotalTimeoutOf(const HttpRequest& request) {
+  return request.totalTimeout.count() > 0 ? request.totalTimeout
+                                          : std::chrono::milliseconds(std::chrono::hours(24 * 365));
+}
 
 class HttpResponse {
  public:

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/ipv4.h"
+#include "platform/stop_token.h"
 
 namespace quorin::platform {
 
@@ -37,13 +38,16 @@ struct HostLookup {
   bool noSuchName = false;
 };
 
-// Looks up a host name within the time-out (a dotted text is parsed, not looked up).
-HostLookup LookUpHost(std::string_view host, int timeoutMs = kDefaultLookupTimeoutMs);
+// Looks up a host name within the time-out (a dotted text is parsed, not looked up); a stop
+// request ends the wait like the time-out.
+HostLookup LookUpHost(std::string_view host, int timeoutMs = kDefaultLookupTimeoutMs,
+                      StopToken stop = {});
 
 // The first IPv4 address of a host name (a dotted text is parsed, not looked up). Nothing when
-// the name does not resolve within the time-out.
+// the name does not resolve within the time-out or the wait was stopped.
 std::optional<Ipv4Address> ResolveIPv4(std::string_view host,
-                                       int timeoutMs = kDefaultLookupTimeoutMs);
+                                       int timeoutMs = kDefaultLookupTimeoutMs,
+                                       StopToken stop = {});
 
 // A dotted address text returned unchanged, or a host name resolved to the dotted text of its
 // first IPv4 address; empty when it does not resolve.

@@ -15,8 +15,12 @@
 #include <string_view>
 
 #include "common/ipv4.h"
+#include "platform/stop_token.h"
 
 namespace quorin::platform {
+
+// Waits that a stop request may end look at it at least this often.
+inline constexpr std::chrono::milliseconds kStopCheckSlice{200};
 
 // One connected TCP stream. Destroying it closes the socket.
 class TcpConnection {
@@ -43,13 +47,14 @@ class TcpConnector {
   virtual ~TcpConnector() = default;
 
   // The first IPv4 address of a host name or the parsed dotted text; nothing when the name
-  // does not resolve (the lookup is bounded, see ResolveIPv4).
-  virtual std::optional<Ipv4Address> Resolve(std::string_view host) = 0;
+  // does not resolve (the lookup is bounded, see ResolveIPv4) or `stop` ended the wait.
+  virtual std::optional<Ipv4Address> Resolve(std::string_view host, StopToken stop = {}) = 0;
 
-  // A stream to `address`:`port`, or nothing when the connection was refused, failed or was
-  // not established within `timeout`.
+  // A stream to `address`:`port`, or nothing when the connection was refused, failed, was not
+  // established within `timeout` or `stop` was requested first.
   virtual std::unique_ptr<TcpConnection> Connect(const Ipv4Address& address, std::uint16_t port,
-                                                 std::chrono::milliseconds timeout) = 0;
+                                                 std::chrono::milliseconds timeout,
+                                                 StopToken stop = {}) = 0;
 };
 
 // The system's sockets.
@@ -67,20 +72,21 @@ class TcpListener {
 // Listens on `address`:`port` (port 0 lets the system pick one); nothing when it cannot.
 std::unique_ptr<TcpListener> ListenTcp(const Ipv4Address& address, std::uint16_t port);
 
-// Sends every byte of `data`, continuing after short sends. False on an error or when the
-// whole text has not gone out within `timeout` (counted from the call).
-bool SendAll(TcpConnection& connection, std::string_view data, std::chrono::milliseconds timeout);
+// Sends every byte of `data`, continuing after short sends. False on an error, on a stop
+// request, or when the whole text has not gone out within `timeout` (counted from the call).
+bool SendAll(TcpConnection& connection, std::string_view data, std::chrono::milliseconds timeout,
+             StopToken stop = {});
 
 enum class ReceiveEnd {
   kClosed,    // the peer closed its side: `out` holds everything it sent
   kLimit,     // `limit` bytes arrived; the rest, if any, was not read
-  kTimedOut,  // the time-out passed before the peer closed
+  kTimedOut,  // the time-out passed (or a stop was requested) before the peer closed
   kFailed,    // the connection failed (reset, error)
 };
 
 // Appends what the peer sends to `out` until it closes its side, `limit` bytes have arrived
-// in this call, or `timeout` (counted from the call) has passed.
+// in this call, `timeout` (counted from the call) has passed or `stop` is requested.
 ReceiveEnd ReceiveUntilClose(TcpConnection& connection, std::string& out, std::size_t limit,
-                             std::chrono::milliseconds timeout);
+                             std::chrono::milliseconds timeout, StopToken stop = {});
 
 }  // namespace quorin::platform

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/ipv4.h"
+#include "platform/stop_token.h"
 
 namespace quorin::platform {
 
@@ -55,9 +56,9 @@ class UdpNetwork {
   virtual ~UdpNetwork() = default;
 
   // The first IPv4 address of a host name, or the parsed dotted text; nothing when the name
-  // does not resolve within `timeout`.
+  // does not resolve within `timeout` or `stop` is requested first.
   virtual std::optional<Ipv4Address> Resolve(std::string_view host,
-                                             std::chrono::milliseconds timeout) = 0;
+                                             std::chrono::milliseconds timeout, StopToken stop) = 0;
 
   // A fresh socket on an ephemeral port; nothing when the system refuses one.
   virtual std::unique_ptr<UdpSocket> Open() = 0;

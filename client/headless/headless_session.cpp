@@ -57,12 +57,14 @@ struct LoginAttempt {
   std::string message;
 };
 
-// Stops the monitor, the confirmations and a login still running. They end by themselves
-// once their network calls time out, which can take longer than a user waits for Ctrl-C; past
-// the grace the process leaves without them. Nothing is lost then: every log entry and profile
-// write is complete on disk before its call returns.
+// Stops the monitor, the confirmations and a login still running: every request of the
+// process is stopped first, so that none of them waits for a server any longer. Should a
+// thread still not end within the grace (a system call that ignores every bound), the process
+// leaves without it. Nothing is lost then: every log entry and profile write is complete on
+// disk before its call returns.
 void StopEverything(RequestEnvironment& environment, platform::StoppableThread& login,
                     const HeadlessRunConfig& config, Printer& printer) {
+  StopProcessRequests();
   auto stopped = std::async(std::launch::async, [&] {
     environment.context.StopWatchdog();
     ProcessConfirmations().StopAll();

@@ -17,10 +17,12 @@ bool SaveChanges(RequestEnvironment& environment) {
   return SaveDomainChange(environment, message, true, true);
 }
 
-HttpAddressAnswer AskLoginServer(RequestEnvironment& environment) {
+HttpAddressAnswer AskLoginServer(RequestEnvironment& environment, platform::StopToken stop) {
   // QueryAddressHttp shows a server's error code to the user; the copy's message sink notes
-  // that it did, which tells an error code apart from a failed exchange.
+  // that it did, which tells an error code apart from a failed exchange. The copy waits on the
+  // monitor's own stop request, which also comes when the program ends.
   RequestEnvironment asking = environment;
+  asking.stop = std::move(stop);
   bool serverError = false;
   asking.showMessage = [&serverError, &environment](std::string_view message) {
     serverError = true;
@@ -61,8 +63,8 @@ std::shared_ptr<const MonitorServices> MakeMonitorServices(RequestEnvironment& e
     return QueryPublicAddress(credentials, environment.settings, platform::SystemUdpNetwork(), {},
                               stop);
   };
-  services->sources.queryHttp = [&environment](platform::StopToken) {
-    return AskLoginServer(environment);
+  services->sources.queryHttp = [&environment](platform::StopToken stop) {
+    return AskLoginServer(environment, std::move(stop));
   };
   services->save = [&environment] { return SaveChanges(environment); };
   services->startConfirmation =

@@ -36,7 +36,7 @@ std::string ResolveAtServer(std::string_view server, std::string_view name, std:
   const auto start = SteadyClock::now();
   const auto deadline = start + timeouts.total;
 
-  const auto serverAddress = network.Resolve(server, timeouts.total);
+  const auto serverAddress = network.Resolve(server, timeouts.total, stop);
   if (!serverAddress)
     return std::string();
   const std::uint16_t id = RandomQueryId();

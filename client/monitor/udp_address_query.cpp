@@ -40,7 +40,7 @@ std::string QueryPublicAddressUdp(const AccountCredentials& credentials, std::st
                                   platform::UdpNetwork& network, UdpQueryOptions options,
                                   platform::StopToken stop) {
   const auto deadline = SteadyClock::now() + options.timeout;
-  const auto address = network.Resolve(host, options.timeout);
+  const auto address = network.Resolve(host, options.timeout, stop);
   if (!address || SteadyClock::now() >= deadline)
     return std::string();
   auto socket = network.Open();

@@ -99,7 +99,8 @@ std::string NormaliseFetchedText(std::string_view body) {
 }
 
 std::string FetchUrl(std::string_view url, std::uint32_t timeoutMs, std::string_view hostHeader,
-                     std::string_view saveAs, platform::HttpClient& http) {
+                     std::string_view saveAs, platform::HttpClient& http,
+                     platform::StopToken stop) {
   if (url.empty())
     return std::string();
   platform::HttpRequest request;
@@ -108,9 +109,10 @@ std::string FetchUrl(std::string_view url, std::uint32_t timeoutMs, std::string_
   request.extraHeaders = FetchHeaderLines(hostHeader);
   request.openTimeout = std::chrono::milliseconds(timeoutMs);
   request.readTimeout = std::chrono::milliseconds(timeoutMs);
+  request.totalTimeout = std::chrono::milliseconds(timeoutMs);
 
   const auto started = std::chrono::steady_clock::now();
-  std::unique_ptr<platform::HttpResponse> response = http.Open(request);
+  std::unique_ptr<platform::HttpResponse> response = http.Open(request, stop);
   if (!response)
     return std::string();
   // The stack keeps to the time-out; an answer that still arrived after it is not used.

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "platform/http_client.h"
+#include "platform/stop_token.h"
 
 namespace quorin::client {
 
@@ -31,9 +32,9 @@ inline constexpr std::size_t kMaxFetchTextBytes = 1024 * 1024;
 // its first control character so that it can never start a header line of its own.
 std::string FetchHeaderLines(std::string_view hostHeader);
 
-// Fetches `url`. `timeoutMs` bounds the wait for the server's answer (connect, request, status
-// and headers); an answer that comes later counts as none. Each later read of the body is
-// bounded by the same time-out.
+// Fetches `url`. `timeoutMs` bounds the whole exchange: the server's answer (connect, request,
+// status and headers) and the body after it, however the server spreads its bytes; an answer
+// that comes later counts as none. A stop request ends the fetch as a failure.
 //
 // With `saveAs` empty the result is the body, its lines joined with "\r\n" and white space
 // removed at both ends. Otherwise the body is written to the file `saveAs` and the result is
@@ -42,7 +43,8 @@ std::string FetchHeaderLines(std::string_view hostHeader);
 // removed.
 std::string FetchUrl(std::string_view url, std::uint32_t timeoutMs, std::string_view hostHeader,
                      std::string_view saveAs,
-                     platform::HttpClient& http = platform::SystemHttpClient());
+                     platform::HttpClient& http = platform::SystemHttpClient(),
+                     platform::StopToken stop = {});
 
 // The body text as FetchUrl returns it: lines (ended by "\n" or "\r\n") joined with "\r\n",
 // then white space removed at both ends.

@@ -30,7 +30,7 @@ std::string ServerAddressText(RequestEnvironment& environment, const std::string
     return std::string();
   if (IsDottedAddress(host))
     return host;
-  const auto address = environment.connector.Resolve(host);
+  const auto address = environment.connector.Resolve(host, environment.stop);
   return address ? FormatIpv4(*address) : std::string();
 }
 
@@ -83,7 +83,8 @@ bool Login(RequestEnvironment& environment, std::string_view userName, std::stri
     }
   }
 
-  ServerRotation rotation(ReplyHasCode, environment.loginTimeoutMs, environment.http);
+  ServerRotation rotation(ReplyHasCode, environment.loginTimeoutMs, environment.http,
+                          environment.stop);
   const std::string primary = UpdateHostPrimary(settings);
   rotation.AddServer(primary, kServerPort, primary);
   const std::string secondary = UpdateHostSecondary(settings);

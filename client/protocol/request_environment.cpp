@@ -2,14 +2,33 @@
 
 namespace quorin::client {
 
+namespace {
+
+platform::StopSource& ProcessRequestStop() {
+  static platform::StopSource source;
+  return source;
+}
+
+RequestEnvironment MakeProcessEnvironment() {
+  RequestEnvironment environment(GetClientContext(), ProcessSettings(), ProcessClientTexts(),
+                                 ProcessReplyCodes());
+  environment.stop = ProcessRequestStop().Token();
+  return environment;
+}
+
+}  // namespace
+
 ServerConnection RequestEnvironment::MakeConnection() const {
-  return ServerConnection(settings, connector, connectionTimeouts);
+  return ServerConnection(settings, connector, connectionTimeouts, stop);
 }
 
 RequestEnvironment& ProcessRequestEnvironment() {
-  static RequestEnvironment environment(GetClientContext(), ProcessSettings(), ProcessClientTexts(),
-                                        ProcessReplyCodes());
+  static RequestEnvironment environment = MakeProcessEnvironment();
   return environment;
+}
+
+void StopProcessRequests() {
+  ProcessRequestStop().RequestStop();
 }
 
 void SetProcessMessageSink(std::function<void(std::string_view message)> showMessage) {

@@ -14,6 +14,7 @@
 #include "client/protocol/client_context.h"
 #include "client/protocol/server_connection.h"
 #include "platform/http_client.h"
+#include "platform/stop_token.h"
 #include "platform/tcp_connection.h"
 
 namespace quorin::client {
@@ -41,6 +42,9 @@ struct RequestEnvironment {
   std::uint32_t loginTimeoutMs = 5000;
   // Shows a message to the user (the application's message dialog); may be empty.
   std::function<void(std::string_view message)> showMessage;
+  // Ends every wait of the requests made with this environment: a request that is stopped
+  // fails as if no server had answered.
+  platform::StopToken stop;
 
   // A connection with this environment's settings, sockets and time-outs.
   ServerConnection MakeConnection() const;
@@ -50,5 +54,9 @@ struct RequestEnvironment {
 // the application installs its message dialog with SetProcessMessageSink.
 RequestEnvironment& ProcessRequestEnvironment();
 void SetProcessMessageSink(std::function<void(std::string_view message)> showMessage);
+
+// Stops every request of the process environment, for good: the program is ending, and the
+// threads that wait on a server must end within moments instead of at their time-outs.
+void StopProcessRequests();
 
 }  // namespace quorin::client

@@ -7,8 +7,8 @@
 namespace quorin::client {
 
 ServerConnection::ServerConnection(const Settings& settings, platform::TcpConnector& connector,
-                                   ConnectionTimeouts timeouts)
-    : settings_(settings), connector_(connector), timeouts_(timeouts) {}
+                                   ConnectionTimeouts timeouts, platform::StopToken stop)
+    : settings_(settings), connector_(connector), timeouts_(timeouts), stop_(std::move(stop)) {}
 
 ServerConnection::~ServerConnection() = default;
 
@@ -18,23 +18,28 @@ bool ServerConnection::Open(std::optional<std::string_view> host, int /*port*/) 
     return true;
   if (TryHost(DdnsHostName()))
     return true;
-  platform::CurrentClock().SleepFor(timeouts_.pause.count());
+  if (!platform::CurrentClock().WaitFor(timeouts_.pause.count(), stop_))
+    return false;
   return TryHost(UpdateHostSecondary(settings_));
 }
 
 bool ServerConnection::TryHost(std::string_view host) {
   host_ = host;
   port_ = static_cast<int>(provider::kServerPort);
-  const auto address = connector_.Resolve(host_.str());
+  if (stop_.StopRequested())
+    return false;
+  const auto address = connector_.Resolve(host_.str(), stop_);
   return address && ConnectWithTimeout(*address);
 }
 
 bool ServerConnection::ConnectWithTimeout(const Ipv4Address& address) {
   for (int attempt = 1; attempt <= kConnectAttempts; ++attempt) {
-    connection_ = connector_.Connect(address, static_cast<std::uint16_t>(port_), timeouts_.connect);
+    connection_ =
+        connector_.Connect(address, static_cast<std::uint16_t>(port_), timeouts_.connect, stop_);
     if (connection_)
       return true;
-    platform::CurrentClock().SleepFor(timeouts_.pause.count());
+    if (!platform::CurrentClock().WaitFor(timeouts_.pause.count(), stop_))
+      return false;
   }
   return false;
 }
@@ -43,13 +48,13 @@ bool ServerConnection::Exchange(std::string_view request, std::string& reply, bo
   reply.clear();
   if (!connection_)
     return false;
-  if (!platform::SendAll(*connection_, request, timeouts_.send))
+  if (!platform::SendAll(*connection_, request, timeouts_.send, stop_))
     return false;
   if (!wantReply)
     return true;
   std::string received;
   const auto end =
-      platform::ReceiveUntilClose(*connection_, received, kMaxReplyBytes, timeouts_.receive);
+      platform::ReceiveUntilClose(*connection_, received, kMaxReplyBytes, timeouts_.receive, stop_);
   if (end != platform::ReceiveEnd::kClosed && end != platform::ReceiveEnd::kLimit)
     return false;
   reply = received.substr(0, received.find('\0'));

@@ -21,6 +21,7 @@
 #include "client/local/settings.h"
 #include "common/bounded_text.h"
 #include "common/provider_defaults.h"
+#include "platform/stop_token.h"
 #include "platform/tcp_connection.h"
 
 namespace quorin::client {
@@ -38,9 +39,11 @@ class ServerConnection {
  public:
   static constexpr int kConnectAttempts = 2;
 
+  // A stop request ends every wait of the connection: the lookups, the connect attempts, the
+  // pauses and the exchange fail at once.
   explicit ServerConnection(const Settings& settings,
                             platform::TcpConnector& connector = platform::SystemTcpConnector(),
-                            ConnectionTimeouts timeouts = {});
+                            ConnectionTimeouts timeouts = {}, platform::StopToken stop = {});
   virtual ~ServerConnection();
   ServerConnection(const ServerConnection&) = delete;
   ServerConnection& operator=(const ServerConnection&) = delete;
@@ -70,6 +73,7 @@ class ServerConnection {
   const Settings& settings_;
   platform::TcpConnector& connector_;
   ConnectionTimeouts timeouts_;
+  platform::StopToken stop_;
   BoundedText<100> host_;
   int port_ = -1;
   std::unique_ptr<platform::TcpConnection> connection_;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/http_client.h"
+#include "platform/stop_token.h"
 
 namespace quorin::client {
 
@@ -28,9 +29,11 @@ class ServerRotation {
  public:
   using Check = std::function<bool(std::string_view reply)>;
 
-  // A missing check means ReplyNotEmpty. `timeoutMs` bounds each server's answer.
+  // A missing check means ReplyNotEmpty. `timeoutMs` bounds each server's whole exchange; a
+  // stop request ends the fetch and asks no further server.
   ServerRotation(Check check, std::uint32_t timeoutMs,
-                 platform::HttpClient& http = platform::SystemHttpClient());
+                 platform::HttpClient& http = platform::SystemHttpClient(),
+                 platform::StopToken stop = {});
 
   void AddServer(std::string_view host, std::uint16_t port, std::string_view hostHeader);
 
@@ -59,6 +62,7 @@ class ServerRotation {
   Check check_;
   std::uint32_t timeoutMs_;
   platform::HttpClient& http_;
+  platform::StopToken stop_;
 };
 
 }  // namespace quorin::client

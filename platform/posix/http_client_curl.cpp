@@ -37,7 +37,9 @@ void InitialiseCurlOnce() {
 class CurlResponse : public HttpResponse {
  public:
   CurlResponse(const HttpRequest& request, StopToken stop)
-      : readTimeout_(request.readTimeout), stop_(std::move(stop)) {}
+      : readTimeout_(request.readTimeout),
+        totalDeadline_(Clock::now() + TotalTimeoutOf(request)),
+        stop_(std::move(stop)) {}
 
   ~CurlResponse() override {
     if (multi_ && easy_)
@@ -81,7 +83,8 @@ class CurlResponse : public HttpResponse {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK)
       return false;
-    return Pump(Clock::now() + request.openTimeout, [this] { return headersDone_; }) &&
+    return Pump(std::min(Clock::now() + request.openTimeout, totalDeadline_),
+                [this] { return headersDone_; }) &&
            headersDone_;
   }
 
@@ -94,8 +97,8 @@ class CurlResponse : public HttpResponse {
     if (pending_.size() == consumed_) {
       pending_.clear();
       consumed_ = 0;
-      if (!finished_ &&
-          !Pump(Clock::now() + readTimeout_, [this] { return !pending_.empty() || finished_; })) {
+      if (!finished_ && !Pump(std::min(Clock::now() + readTimeout_, totalDeadline_),
+                              [this] { return !pending_.empty() || finished_; })) {
         return -1;
       }
       if (pending_.empty())
@@ -176,6 +179,7 @@ class CurlResponse : public HttpResponse {
   std::unique_ptr<CURL, EasyDeleter> easy_;
   std::unique_ptr<curl_slist, ListDeleter> headers_;
   std::chrono::milliseconds readTimeout_;
+  Clock::time_point totalDeadline_;
   StopToken stop_;
   bool headersDone_ = false;
   bool sawLocation_ = false;

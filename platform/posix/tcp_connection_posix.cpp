@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -41,6 +42,22 @@ Readiness WaitFor(int fd, short events, std::chrono::milliseconds timeout) {
     if (errno != EINTR)
       return Readiness::kFailed;
   }
+}
+
+// WaitFor in slices, so that a stop request ends the wait (as a failure) within a slice.
+Readiness WaitUnlessStopped(int fd, short events, std::chrono::milliseconds timeout,
+                            const StopToken& stop) {
+  const auto deadline = Clock::now() + timeout;
+  while (!stop.StopRequested()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0)
+      return Readiness::kTimedOut;
+    const Readiness readiness = WaitFor(fd, events, std::min(left, kStopCheckSlice));
+    if (readiness != Readiness::kTimedOut)
+      return readiness;
+  }
+  return Readiness::kFailed;
 }
 
 std::ptrdiff_t WaitResult(Readiness readiness) {
@@ -96,10 +113,13 @@ class PosixTcpConnection : public TcpConnection {
 
 class PosixTcpConnector : public TcpConnector {
  public:
-  std::optional<Ipv4Address> Resolve(std::string_view host) override { return ResolveIPv4(host); }
+  std::optional<Ipv4Address> Resolve(std::string_view host, StopToken stop) override {
+    return ResolveIPv4(host, kDefaultLookupTimeoutMs, std::move(stop));
+  }
 
   std::unique_ptr<TcpConnection> Connect(const Ipv4Address& address, std::uint16_t port,
-                                         std::chrono::milliseconds timeout) override {
+                                         std::chrono::milliseconds timeout,
+                                         StopToken stop) override {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd || !MakeNonBlocking(fd.get()))
       return nullptr;
@@ -107,7 +127,7 @@ class PosixTcpConnector : public TcpConnector {
     if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
       if (errno != EINPROGRESS && errno != EINTR)
         return nullptr;
-      if (WaitFor(fd.get(), POLLOUT, timeout) != Readiness::kReady)
+      if (WaitUnlessStopped(fd.get(), POLLOUT, timeout, stop) != Readiness::kReady)
         return nullptr;
       // Writable also means "the attempt is over": a refused connection ends the same way.
       int error = 0;

@@ -1,6 +1,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -75,6 +76,24 @@ Readiness WaitFor(SOCKET socket, bool forWrite, std::chrono::milliseconds timeou
   return FD_ISSET(socket, &wanted) ? Readiness::kReady : Readiness::kFailed;
 }
 
+// Waits for a connect to finish in slices, so that a stop request ends the wait (as a
+// failure) within a slice.
+Readiness WaitUnlessStopped(SOCKET socket, std::chrono::milliseconds timeout,
+                            const StopToken& stop) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + timeout;
+  while (!stop.StopRequested()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0)
+      return Readiness::kTimedOut;
+    const Readiness readiness = WaitFor(socket, true, std::min(left, kStopCheckSlice));
+    if (readiness != Readiness::kTimedOut)
+      return readiness;
+  }
+  return Readiness::kFailed;
+}
+
 std::ptrdiff_t WaitResult(Readiness readiness) {
   return readiness == Readiness::kTimedOut ? TcpConnection::kTimedOut : TcpConnection::kFailed;
 }
@@ -128,10 +147,13 @@ class WinsockTcpConnection : public TcpConnection {
 
 class WinsockTcpConnector : public TcpConnector {
  public:
-  std::optional<Ipv4Address> Resolve(std::string_view host) override { return ResolveIPv4(host); }
+  std::optional<Ipv4Address> Resolve(std::string_view host, StopToken stop) override {
+    return ResolveIPv4(host, kDefaultLookupTimeoutMs, std::move(stop));
+  }
 
   std::unique_ptr<TcpConnection> Connect(const Ipv4Address& address, std::uint16_t port,
-                                         std::chrono::milliseconds timeout) override {
+                                         std::chrono::milliseconds timeout,
+                                         StopToken stop) override {
     NetworkSession session;
     if (!session.ok())
       return nullptr;
@@ -142,7 +164,7 @@ class WinsockTcpConnector : public TcpConnector {
     if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
       if (::WSAGetLastError() != WSAEWOULDBLOCK)
         return nullptr;
-      if (WaitFor(socket.get(), true, timeout) != Readiness::kReady)
+      if (WaitUnlessStopped(socket.get(), timeout, stop) != Readiness::kReady)
         return nullptr;
     }
     int error = 0;

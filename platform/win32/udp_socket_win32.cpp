@@ -107,9 +107,9 @@ std::unique_ptr<WinsockUdpSocket> OpenSocket() {
 
 class WinsockUdpNetwork : public UdpNetwork {
  public:
-  std::optional<Ipv4Address> Resolve(std::string_view host,
-                                     std::chrono::milliseconds timeout) override {
-    return ResolveIPv4(host, static_cast<int>(timeout.count()));
+  std::optional<Ipv4Address> Resolve(std::string_view host, std::chrono::milliseconds timeout,
+                                     StopToken stop) override {
+    return ResolveIPv4(host, static_cast<int>(timeout.count()), std::move(stop));
   }
 
   std::unique_ptr<UdpSocket> Open() override { return OpenSocket(); }

@@ -41,5 +41,32 @@ TEST(CallWithin, GivesUpOnTimeAndTheLateCallWritesNothingOfTheCallers) {
   EXPECT_TRUE(quorin::testing::WaitUntil([&] { return finished->load(); }));
 }
 
+TEST(CallWithin, AStopEndsTheWaitAtOnce) {
+  auto release = std::make_shared<std::promise<void>>();
+  std::shared_future<void> released = release->get_future().share();
+  StopSource stop;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(100ms);
+    stop.RequestStop();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(CallWithin<int>(
+      120s,
+      [released] {
+        released.wait();
+        return 1;
+      },
+      stop.Token()));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << "the promised bound of a stop";
+  stopper.join();
+  release->set_value();
+
+  StopSource early;
+  early.RequestStop();
+  EXPECT_FALSE(CallWithin<int>(
+      120s, [released] { return 2; }, early.Token()))
+      << "a stop requested before the call is no reason to wait";
+}
+
 }  // namespace
 }  // namespace quorin::platform

@@ -8,7 +8,6 @@
 
 #include "platform/http_client.h"
 #include "platform/network.h"
-#include "tests/support/environment.h"
 #include "tests/support/scripted_server.h"
 
 namespace quorin::platform {
@@ -16,6 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using quorin::testing::ScriptedServer;
+using quorin::testing::ScriptStep;
 
 // The value of the first header line of that name, without the blanks around it.
 std::string HeaderValue(const std::string& request, const std::string& name) {
@@ -86,9 +86,6 @@ TEST(SystemHttpClient, GivesUpWhenTheHeadersComeTooLate) {
 }
 
 TEST(SystemHttpClient, BoundsTheSilenceWhileTheBodyArrives) {
-  if (quorin::testing::RunningUnderWine()) {
-    GTEST_SKIP() << "Wine's WinINet ignores INTERNET_OPTION_RECEIVE_TIMEOUT; Windows applies it";
-  }
   ScriptedServer server({{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, {"defg", 120s}});
   HttpRequest get;
   get.url = server.Url();
@@ -100,6 +97,29 @@ TEST(SystemHttpClient, BoundsTheSilenceWhileTheBodyArrives) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(response->Read(buffer, sizeof buffer), -1);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 60s);
+}
+
+TEST(SystemHttpClient, BoundsTheWholeExchangeOfADrippingServer) {
+  // One byte every 100 ms: no single read waits long, yet the body would take ten seconds.
+  std::vector<ScriptStep> drip{{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"}};
+  for (int i = 0; i < 100; ++i)
+    drip.push_back({"x", 100ms});
+  ScriptedServer server(std::move(drip));
+  HttpRequest get;
+  get.url = server.Url();
+  get.readTimeout = 30s;
+  get.totalTimeout = 1s;
+  const auto start = std::chrono::steady_clock::now();
+  auto response = SystemHttpClient().Open(get);
+  ASSERT_NE(response, nullptr);
+  char buffer[16];
+  std::ptrdiff_t n = 0;
+  std::size_t received = 0;
+  while ((n = response->Read(buffer, sizeof buffer)) > 0)
+    received += static_cast<std::size_t>(n);
+  EXPECT_EQ(n, -1) << "the exchange's deadline is an error";
+  EXPECT_LT(received, 100u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 8s) << "not the ten seconds of the drip";
 }
 
 TEST(SystemHttpClient, ACutBodyIsAnErrorNotAnEnd) {

@@ -112,6 +112,18 @@ TEST_F(TcpConnectionTest, LimitAndSilenceEndTheReceive) {
   const auto waited = Clock::now() - started;
   EXPECT_GE(waited, 350ms);
   EXPECT_LT(waited, 60s) << "the time-out bounds a silent server";
+
+  // A stop request ends the wait for the silent server long before a minute's time-out.
+  StopSource stop;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(100ms);
+    stop.RequestStop();
+  });
+  const auto stopStarted = Clock::now();
+  EXPECT_EQ(ReceiveUntilClose(*second, reply, 1024, 60s, stop.Token()), ReceiveEnd::kTimedOut);
+  EXPECT_LT(Clock::now() - stopStarted, 3s) << "the promised bound of a stop";
+  stopper.join();
+  EXPECT_FALSE(SendAll(*second, "late", 60s, stop.Token())) << "a stopped send sends nothing";
   clientDone.set_value();
   EXPECT_TRUE(serverSide.get());
 }

@@ -17,8 +17,11 @@
 #include "client/app/win32/start_up_steps.h"
 #include "client/local/settings.h"
 #include "client/local/shortcuts.h"
+#include "client/monitor/confirmation.h"
+#include "client/monitor/task_reaper.h"
 #include "client/protocol/client_context.h"
 #include "client/protocol/provider_config.h"
+#include "client/protocol/request_environment.h"
 #include "common/text_tools.h"
 #include "platform/program_path.h"
 #include "platform/shell_folders.h"
@@ -135,8 +138,12 @@ void CQuorinFreeApp::ExitCleanUp() {
     return;
   ReleaseSkinObject();
   skinHost_.DestroyWindow();
-  // The monitoring threads stop at their next step; none of them is killed.
+  // Every request is stopped first, so the monitoring threads end within moments instead of
+  // at their servers' time-outs; none of them is killed.
+  StopProcessRequests();
   GetClientContext().StopWatchdog();
+  ProcessConfirmations().StopAll();
+  ProcessTaskReaper().WaitForAll();
   ++exitGuard_;
 }
 

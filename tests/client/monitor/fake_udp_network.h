@@ -47,7 +47,8 @@ class FakeUdpNetwork : public platform::UdpNetwork {
     return resolves_;
   }
 
-  std::optional<Ipv4Address> Resolve(std::string_view host, std::chrono::milliseconds) override {
+  std::optional<Ipv4Address> Resolve(std::string_view host, std::chrono::milliseconds,
+                                     platform::StopToken) override {
     std::lock_guard lock(mutex_);
     ++resolves_;
     if (auto dotted = ParseInetAddr(host))

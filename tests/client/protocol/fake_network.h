@@ -51,10 +51,15 @@ class FakeConnection : public platform::TcpConnection {
     return static_cast<std::ptrdiff_t>(take);
   }
 
-  std::ptrdiff_t ReceiveSome(char* buffer, std::size_t size, std::chrono::milliseconds) override {
+  std::ptrdiff_t ReceiveSome(char* buffer, std::size_t size,
+                             std::chrono::milliseconds timeout) override {
     ++log_->receiveCalls;
-    if (parts_.empty())
-      return script_.closeAfterReply ? 0 : kTimedOut;
+    if (parts_.empty()) {
+      if (script_.closeAfterReply)
+        return 0;
+      std::this_thread::sleep_for(timeout);  // a silent peer: nothing comes within the wait
+      return kTimedOut;
+    }
     std::string& part = parts_.front();
     const std::size_t count = std::min(size, part.size());
     std::memcpy(buffer, part.data(), count);
@@ -80,7 +85,7 @@ struct ConnectAttempt {
 // reachable accepts connections and plays the next script queued for it.
 class FakeConnector : public platform::TcpConnector {
  public:
-  std::optional<Ipv4Address> Resolve(std::string_view host) override {
+  std::optional<Ipv4Address> Resolve(std::string_view host, platform::StopToken) override {
     resolved.emplace_back(host);
     if (const auto it = names.find(std::string(host)); it != names.end()) {
       return ParseInetAddr(it->second);
@@ -89,7 +94,8 @@ class FakeConnector : public platform::TcpConnector {
   }
 
   std::unique_ptr<platform::TcpConnection> Connect(const Ipv4Address& address, std::uint16_t port,
-                                                   std::chrono::milliseconds timeout) override {
+                                                   std::chrono::milliseconds timeout,
+                                                   platform::StopToken) override {
     const std::string text = FormatIpv4(address);
     attempts.push_back(ConnectAttempt{text, port, timeout});
     auto it = reachable.find(text);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "client/app/client_texts.h"
 #include "fake_network.h"
 #include "platform/clock.h"
@@ -100,10 +102,27 @@ TEST_F(ServerConnectionTest, ExchangeFailures) {
   silent.replyParts = {"00partial"};
   silent.closeAfterReply = false;  // the server never closes: the receive times out
   connector_.reachable["10.0.0.1"] = {silent};
-  ServerConnection timesOut(settings_, connector_, ConnectionTimeouts{});
+  ConnectionTimeouts quick;
+  quick.receive = 300ms;
+  ServerConnection timesOut(settings_, connector_, quick);
   ASSERT_TRUE(timesOut.Open());
   EXPECT_FALSE(timesOut.Exchange("GET  /x?\n", reply, true));
   EXPECT_EQ(reply, "") << "a reply that never ended is no reply";
+
+  // A stop request ends the wait for a server that says nothing, long before its time-out.
+  connector_.reachable["10.0.0.1"] = {silent};
+  platform::StopSource stop;
+  ServerConnection stopped(settings_, connector_, ConnectionTimeouts{}, stop.Token());
+  ASSERT_TRUE(stopped.Open());
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(100ms);
+    stop.RequestStop();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(stopped.Exchange("GET  /x?\n", reply, true));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << "the promised bound of a stop";
+  stopper.join();
+  EXPECT_FALSE(stopped.Open()) << "a stopped connection opens no more";
 }
 
 TEST_F(ServerConnectionTest, ExchangeWithoutReplyOnlySends) {
