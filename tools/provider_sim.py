@@ -254,13 +254,15 @@ def _encode(text, encoding):
 class Request:
     """One parsed request.  version is None for the versionless GET."""
 
-    def __init__(self, method, target, version, headers, body, length):
+    def __init__(self, method, target, version, headers, body, length,
+                 bare_lf=False):
         self.method = method
         self.target = target
         self.version = version
         self.headers = headers
         self.body = body
         self.length = length          # bytes the request itself occupies
+        self.bare_lf = bare_lf        # lines end in "\n" alone (hand-built)
         path, _, query = target.partition("?")
         self.path = path
         self.query = query
@@ -332,7 +334,7 @@ def parse_request(buf):
     if len(buf) < pos + length:
         return None
     return Request(method, target, version, headers, buf[pos:pos + length],
-                   pos + length)
+                   pos + length, bare_lf=buf[end - 1:end] != b"\r")
 
 
 # ---------------------------------------------------------------- zone lists
@@ -479,7 +481,8 @@ class ProviderSim:
     def __init__(self, host="127.0.0.1", port=DEFAULT_PORT, update_port=None,
                  control_port=None, accounts=None, address=None, offer=None,
                  upgrade=None, faults=(), record_file=None, ready_file=None,
-                 state_file=None, read_timeout=5.0, encoding="latin-1"):
+                 state_file=None, read_timeout=5.0, encoding="latin-1",
+                 linger=2.0):
         # Tests run beside each other on one machine; the simulator is
         # never meant to be reachable from outside it.
         try:
@@ -498,6 +501,9 @@ class ProviderSim:
         self.ready_file = ready_file
         self.state_file = state_file
         self.read_timeout = float(read_timeout)
+        # Seconds the server keeps reading after its answer, until the
+        # client closes (capped by read_timeout).
+        self.linger = float(linger)
         self.encoding = encoding
         self._lock = threading.RLock()
         self._records_changed = threading.Condition(self._lock)
@@ -899,8 +905,13 @@ class ProviderSim:
         if req.body and len(buf) == req.length:
             # The client's POST body is followed by a line feed that its
             # Content-Length does not count; take it in so that the record
-            # holds it and closing does not reset the connection.
-            extra = self._recv(conn, time.monotonic() + 0.1, 64)
+            # holds it and closing does not reset the connection.  The
+            # hand-built form (bare line feeds) always sends it, so it is
+            # awaited as long as the rest of the request; an HTTP library
+            # sends none, so for it a short look is enough.
+            if not req.bare_lf:
+                deadline = min(deadline, time.monotonic() + 0.1)
+            extra = self._recv(conn, deadline, 64)
             if extra:
                 buf += extra
         return buf, req, "ok"
@@ -937,7 +948,7 @@ class ProviderSim:
                 conn.shutdown(socket.SHUT_WR)
             except OSError:
                 pass
-            hold_s = min(self.read_timeout, 2.0)
+            hold_s = min(self.read_timeout, self.linger)
         deadline = time.monotonic() + hold_s
         extra = b""
         while len(extra) < MAX_REQUEST:
