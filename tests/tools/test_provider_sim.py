@@ -294,6 +294,115 @@ class LoginFaultsTest(SimTestCase):
         self.assertEqual(self.sim.faults(), [])
 
 
+class TrickleTest(SimTestCase):
+    HOST = "127.0.0.69"
+    OPTIONS = {"update_port": 0}
+    GET_IP = get_raw(provider_sim.GET_IP_PATH, ALICE_SESSION)
+    LIBRARY_LOGIN = ("GET %s?user_name=alice&passwd=pw&agent=windows& "
+                     "HTTP/1.1\r\nHost: x\r\n\r\n"
+                     % provider_sim.LOGIN_PATH).encode()
+
+    def trickled(self, request, interval_s, port=None):
+        """Send a request and read the answer until the server closes,
+        checking on every read that no byte came earlier than one interval
+        per byte allows.  That bound holds however slowly this side runs
+        (a slow reader only sees fewer bytes), so a loaded machine cannot
+        break it."""
+        start = time.monotonic()
+        out = b""
+        with socket.create_connection((self.HOST, port or self.sim.port),
+                                      WAIT) as sock:
+            sock.sendall(request)
+            while True:
+                chunk = sock.recv(4096)
+                elapsed = time.monotonic() - start
+                if not chunk:
+                    return out
+                out += chunk
+                # Byte n (counted from 1) leaves n - 1 intervals after the
+                # request arrived; one byte of slack for clock granularity.
+                self.assertLessEqual(len(out) - 2, elapsed / interval_s,
+                                     "byte %d after %.3f s"
+                                     % (len(out), elapsed))
+
+    def test_login_server_answers_one_byte_per_interval(self):
+        self.sim.set_address("192.0.2.9")
+        requests = {"raw get": self.GET_IP,
+                    "post": post(provider_sim.SAVE_DOMAIN_LIST_PATH,
+                                 ALICE_SESSION + "domain=&"),
+                    "library get": self.LIBRARY_LOGIN}
+        normal = {form: exchange(self.sim, request)
+                  for form, request in requests.items()}
+        self.sim.set_fault(mode="trickle", interval_ms=5)
+        for form, request in requests.items():
+            with self.subTest(form=form):
+                start = time.monotonic()
+                self.assertEqual(self.trickled(request, 0.005), normal[form],
+                                 "the same answer, only slower")
+                self.assertGreaterEqual(time.monotonic() - start,
+                                        0.005 * (len(normal[form]) - 1))
+        record = self.sim.records(path=provider_sim.SAVE_DOMAIN_LIST_PATH)[-1]
+        self.assertEqual(record["fault"], "trickle")
+
+    def test_trickle_on_one_path_or_any_path_served(self):
+        # A path's switch slows that path only; the next byte here is due
+        # long after this test has ended.
+        self.sim.set_address("192.0.2.9")
+        self.sim.set_fault(path=provider_sim.GET_IP_PATH, mode="trickle",
+                           interval_ms=60000, times=1)
+        self.assertEqual(self.ask(provider_sim.DOMAIN_LIST_PATH,
+                                  ALICE_SESSION), ("00" + ZONE).encode())
+        with socket.create_connection((self.HOST, self.sim.port),
+                                      WAIT) as sock:
+            sock.sendall(self.GET_IP)
+            self.assertEqual(sock.recv(4096), b"0", "the first byte alone")
+        self.assertEqual(self.ask(provider_sim.GET_IP_PATH, ALICE_SESSION),
+                         b"00192.0.2.9", "times=1 used it up")
+        # The update service, a file path's 404 page included, trickles too.
+        self.sim.set_offer({"CurrentVersion": "2.1.0"})
+        self.sim.set_fault(server="update", mode="trickle", interval_ms=5)
+        cases = {provider_sim.VERSION_PATH:
+                 ("HTTP/1.1 200 OK", b"CurrentVersion=2.1.0\r\n"),
+                 "/files/QuorinFree.exe": ("HTTP/1.1 404 Not Found",
+                                           b"Not Found")}
+        for path, (status, body) in cases.items():
+            with self.subTest(path=path):
+                request = ("GET %s HTTP/1.1\r\nHost: x\r\n\r\n"
+                           % path).encode()
+                answer = self.trickled(request, 0.005, self.sim.update_port)
+                self.assertEqual(split_response(answer)[::2], (status, body))
+
+    def test_stop_ends_a_trickle(self):
+        sim = provider_sim.ProviderSim(host="127.0.0.58", port=0,
+                                       accounts=ACCOUNTS).start()
+        try:
+            sim.set_fault(mode="trickle", interval_ms=600000)
+            with socket.create_connection((sim.host, sim.port),
+                                          WAIT) as sock:
+                sock.sendall(self.GET_IP)
+                self.assertEqual(sock.recv(4096), b"0")
+                sim.stop()
+                # The connection ends now, not when the next byte is due
+                # (a read that waited for it would time out instead).
+                self.assertEqual(sock.recv(4096), b"")
+        finally:
+            sim.stop()
+
+    def test_bad_trickle_and_spoof_specs_are_refused(self):
+        for spec in ({"mode": "trickle", "interval_ms": -1},
+                     {"mode": "trickle", "server": "udp"},
+                     {"mode": "other_address", "server": "login"},
+                     {"mode": "other_address", "server": "udp",
+                      "source_host": "192.0.2.1"},
+                     {"mode": "other_address", "server": "udp",
+                      "source_host": self.HOST},
+                     {"mode": "other_address", "server": "udp",
+                      "source_port": 70000}):
+            with self.subTest(spec=spec):
+                self.assertRaises(ValueError, self.sim.set_fault, spec)
+        self.assertEqual(self.sim.faults(), [])
+
+
 class UdpServiceTest(SimTestCase):
     HOST = "127.0.0.64"
     DATAGRAM = ("alice;%s;%s" % (KEY, RAND)).encode().ljust(1024, b"\0")
@@ -329,6 +438,27 @@ class UdpServiceTest(SimTestCase):
         self.assertNotEqual(port, self.sim.port)
         self.sim.set_fault(server="udp", mode="silent")
         self.assertRaises(socket.timeout, self.query, 0.4)
+
+    def test_answer_from_another_address(self):
+        self.sim.set_address("198.51.100.4")
+        # By default only the address differs: the next one up, same port.
+        self.sim.set_fault(server="udp", mode="other_address", times=1)
+        data, (ip, port) = self.query()
+        self.assertEqual((data, ip, port),
+                         (b"198.51.100.4", "127.0.0.65", self.sim.port))
+        self.assertEqual(self.sim.records(transport="udp")[-1]["fault"],
+                         "other_address")
+        self.assertEqual(self.query()[1], (self.HOST, self.sim.port),
+                         "times=1: the next answer is the service's own")
+        # Address and port chosen, for example a port of the client's own.
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+            probe.bind(("127.0.0.59", 0))
+            free = probe.getsockname()[1]
+        self.sim.set_fault({"server": "udp", "mode": "other_address",
+                            "source_host": "127.0.0.59",
+                            "source_port": free, "ms": 50})
+        self.assertEqual(self.query()[1], ("127.0.0.59", free))
+        self.assertEqual(self.sim.faults()[0]["source_host"], "127.0.0.59")
 
 
 class RecordingTest(SimTestCase):
@@ -463,6 +593,25 @@ class ControlAndUpdateTest(SimTestCase):
         self.assertEqual([r["path"] for r in answer["records"]],
                          [provider_sim.DOMAIN_LIST_PATH])
 
+    def test_trickle_and_spoof_switches_over_control_channel(self):
+        for spec in ({"path": provider_sim.GET_IP_PATH, "mode": "trickle",
+                      "interval_ms": 5},
+                     {"server": "udp", "mode": "other_address",
+                      "source_host": "127.0.0.59", "source_port": 0}):
+            self.assertEqual(self.control("POST", "/control/fault",
+                                          json.dumps(spec))[0], 200)
+        faults = self.control("GET", "/control/state")[1]["faults"]
+        self.assertEqual(
+            sorted((f["server"], f["mode"], f["interval_ms"],
+                    f["source_host"]) for f in faults),
+            [("login", "trickle", 5, None),
+             ("udp", "other_address", 100, "127.0.0.59")])
+        self.control("POST", "/control/address", "192.0.2.3")
+        self.assertEqual(self.ask(provider_sim.GET_IP_PATH, ALICE_SESSION),
+                         b"00192.0.2.3", "trickled, the answer is whole")
+        self.assertEqual(self.sim.records(
+            path=provider_sim.GET_IP_PATH)[-1]["fault"], "trickle")
+
     def test_bad_control_requests(self):
         self.assertEqual(self.control("POST", "/control/fault", "{x")[0], 400)
         self.assertEqual(self.control("POST", "/control/fault",
@@ -528,7 +677,9 @@ class CommandLineTest(unittest.TestCase):
         out = subprocess.run([self.SCRIPT, "--help"], capture_output=True,
                              text=True, timeout=WAIT)
         self.assertEqual(out.returncode, 0)
-        self.assertIn("/control/fault", out.stdout)
+        for text in ("/control/fault", "trickle", "interval_ms",
+                     "other_address", "source_host"):
+            self.assertIn(text, out.stdout)
         out = subprocess.run([self.SCRIPT, "--host", "192.0.2.1"],
                              capture_output=True, text=True, timeout=WAIT)
         self.assertEqual(out.returncode, 1)
