@@ -72,6 +72,11 @@ paths; a path's own switch wins over "*"):
   silent     read the request, then say nothing for "hold_ms" (default 60000)
              or until the client closes
   cut        the full answer cut after "bytes" bytes, then close
+  trickle    the full answer, one byte every "interval_ms" milliseconds
+             (default 100), then close; the client's HTTP time-outs and
+             download loops meet a server that is alive but slow.  Set it
+             for one path or "*" on either server: it acts on every path
+             the simulator serves, error pages included
   status     an HTTP response with status "status" (default 404)
   close      close without answering: at once after accept when set for
              "*", right after reading the request when set for a path
@@ -80,7 +85,11 @@ Every fault takes "ms" as a delay before it acts, and "times" (apply that
 many times, then clear itself; unset means until changed).
 UDP faults (server "udp"): delay, empty (a zero-length datagram), text
 (default "not-an-address"), other_port (answer from a second socket with
-another source port), silent (no answer).
+another source port), other_address (answer from a second socket bound to
+"source_host", by default the simulator's address with its last number
+changed by one, and "source_port", by default the service's own port, so
+that only the address differs; on loopback any 127.x.y.z can be bound),
+silent (no answer).
 
 Recording: every TCP connection's received bytes and every datagram, with
 time, transport and source, are kept in memory and appended as JSON lines to
@@ -155,8 +164,9 @@ MAX_CONNECTIONS = 64
 POLL = 0.25
 
 TCP_FAULTS = ("none", "delay", "code", "empty", "nonnumeric", "text",
-              "silent", "cut", "status", "close", "reset")
-UDP_FAULTS = ("none", "delay", "empty", "text", "other_port", "silent")
+              "silent", "cut", "trickle", "status", "close", "reset")
+UDP_FAULTS = ("none", "delay", "empty", "text", "other_port",
+              "other_address", "silent")
 SERVERS = ("login", "update", "udp")
 
 USAGE_EPILOG = """\
@@ -169,8 +179,16 @@ control channel (--control-port; JSON bodies, JSON answers):
                                   "path": "*"|"/client_login.php"|...,
                                   "mode": "...", "ms": N, "code": "01",
                                   "text": "...", "bytes": K, "status": 404,
-                                  "hold_ms": N, "times": N}; mode "none"
-                                 clears that switch
+                                  "hold_ms": N, "interval_ms": N,
+                                  "source_host": "127.0.0.9",
+                                  "source_port": N, "times": N}; mode
+                                 "none" clears that switch
+                                 modes: login and update servers: delay,
+                                 code, empty, nonnumeric, text, silent,
+                                 cut, trickle (one byte per interval_ms),
+                                 status, close, reset; udp: delay, empty,
+                                 text, other_port, other_address (from
+                                 source_host:source_port), silent
   POST /control/fault/clear      clear every fault switch
   GET  /control/records?since=SEQ&min=N&wait_ms=T
                                  records after SEQ; waits up to T ms until
@@ -254,13 +272,15 @@ def _encode(text, encoding):
 class Request:
     """One parsed request.  version is None for the versionless GET."""
 
-    def __init__(self, method, target, version, headers, body, length):
+    def __init__(self, method, target, version, headers, body, length,
+                 bare_lf=False):
         self.method = method
         self.target = target
         self.version = version
         self.headers = headers
         self.body = body
         self.length = length          # bytes the request itself occupies
+        self.bare_lf = bare_lf        # lines end in "\n" alone (hand-built)
         path, _, query = target.partition("?")
         self.path = path
         self.query = query
@@ -332,7 +352,7 @@ def parse_request(buf):
     if len(buf) < pos + length:
         return None
     return Request(method, target, version, headers, buf[pos:pos + length],
-                   pos + length)
+                   pos + length, bare_lf=buf[end - 1:end] != b"\r")
 
 
 # ---------------------------------------------------------------- zone lists
@@ -428,14 +448,31 @@ def format_upgrade(upgrade):
 
 # ---------------------------------------------------------------- faults
 
+def _is_loopback(host):
+    try:
+        return ipaddress.IPv4Address(host).is_loopback
+    except ValueError:
+        return False
+
+
+def _neighbour_address(host):
+    """The loopback address beside host: its last number changed by one
+    (one up, or one down at the top of the range), so that a reply from
+    it comes from another host."""
+    packed = bytearray(ipaddress.IPv4Address(host).packed)
+    packed[3] = packed[3] + 1 if packed[3] < 254 else packed[3] - 1
+    return str(ipaddress.IPv4Address(bytes(packed)))
+
+
 class Fault:
     """One fault switch; see the module text for the modes."""
 
     FIELDS = ("mode", "ms", "code", "text", "bytes", "status", "hold_ms",
-              "times")
+              "interval_ms", "source_host", "source_port", "times")
 
     def __init__(self, mode="none", ms=0, code=CODE_BAD_REQUEST, text=None,
-                 bytes=10, status=404, hold_ms=60000, times=None):
+                 bytes=10, status=404, hold_ms=60000, interval_ms=100,
+                 source_host=None, source_port=None, times=None):
         self.mode = mode
         self.ms = int(ms)
         self.code = str(code)
@@ -443,6 +480,9 @@ class Fault:
         self.bytes = int(bytes)
         self.status = int(status)
         self.hold_ms = int(hold_ms)
+        self.interval_ms = int(interval_ms)
+        self.source_host = None if source_host is None else str(source_host)
+        self.source_port = None if source_port is None else int(source_port)
         self.times = None if times is None else int(times)
 
     @classmethod
@@ -460,8 +500,16 @@ class Fault:
         if fault.mode not in modes:
             raise ValueError("fault mode %r is not one of %s"
                              % (fault.mode, ", ".join(modes)))
-        if fault.ms < 0 or fault.bytes < 0 or fault.hold_ms < 0:
+        if (fault.ms < 0 or fault.bytes < 0 or fault.hold_ms < 0
+                or fault.interval_ms < 0):
             raise ValueError("negative fault value")
+        if fault.source_port is not None and not 0 <= fault.source_port \
+                <= 65535:
+            raise ValueError("source_port must be 0 to 65535")
+        if fault.source_host is not None and not _is_loopback(
+                fault.source_host):
+            raise ValueError("source_host must be a loopback address "
+                             "127.x.x.x, not %r" % fault.source_host)
         if fault.times is not None and fault.times < 1:
             raise ValueError("times must be at least 1")
         return fault
@@ -479,14 +527,11 @@ class ProviderSim:
     def __init__(self, host="127.0.0.1", port=DEFAULT_PORT, update_port=None,
                  control_port=None, accounts=None, address=None, offer=None,
                  upgrade=None, faults=(), record_file=None, ready_file=None,
-                 state_file=None, read_timeout=5.0, encoding="latin-1"):
+                 state_file=None, read_timeout=5.0, encoding="latin-1",
+                 linger=2.0):
         # Tests run beside each other on one machine; the simulator is
         # never meant to be reachable from outside it.
-        try:
-            loopback = ipaddress.IPv4Address(host).is_loopback
-        except ValueError:
-            loopback = False
-        if not loopback:
+        if not _is_loopback(host):
             raise ValueError("host must be a loopback address 127.x.x.x, "
                              "not %r" % host)
         self.host = host
@@ -498,6 +543,9 @@ class ProviderSim:
         self.ready_file = ready_file
         self.state_file = state_file
         self.read_timeout = float(read_timeout)
+        # Seconds the server keeps reading after its answer, until the
+        # client closes (capped by read_timeout).
+        self.linger = float(linger)
         self.encoding = encoding
         self._lock = threading.RLock()
         self._records_changed = threading.Condition(self._lock)
@@ -688,6 +736,9 @@ class ProviderSim:
         if server not in SERVERS:
             raise ValueError("server must be one of %s" % ", ".join(SERVERS))
         fault = Fault.from_dict(spec, server)
+        if fault.mode == "other_address" and fault.source_host == self.host:
+            raise ValueError("other_address needs a source_host other than "
+                             "the simulator's own %s" % self.host)
         with self._lock:
             if server == "udp":
                 self._udp_fault = None if fault.mode == "none" else fault
@@ -899,8 +950,13 @@ class ProviderSim:
         if req.body and len(buf) == req.length:
             # The client's POST body is followed by a line feed that its
             # Content-Length does not count; take it in so that the record
-            # holds it and closing does not reset the connection.
-            extra = self._recv(conn, time.monotonic() + 0.1, 64)
+            # holds it and closing does not reset the connection.  The
+            # hand-built form (bare line feeds) always sends it, so it is
+            # awaited as long as the rest of the request; an HTTP library
+            # sends none, so for it a short look is enough.
+            if not req.bare_lf:
+                deadline = min(deadline, time.monotonic() + 0.1)
+            extra = self._recv(conn, deadline, 64)
             if extra:
                 buf += extra
         return buf, req, "ok"
@@ -928,6 +984,21 @@ class ProviderSim:
         except OSError:
             pass
 
+    def _trickle(self, conn, data, interval_ms):
+        """Send data one byte at a time, interval_ms apart; ends early when
+        the client goes away or the simulator stops."""
+        # Without TCP_NODELAY the kernel would hold single bytes back and
+        # send them in bunches.
+        conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        conn.settimeout(self.read_timeout)
+        for i in range(len(data)):
+            if i and self._stop.wait(interval_ms / 1000.0):
+                return
+            try:
+                conn.sendall(data[i:i + 1])
+            except OSError:
+                return
+
     def _finish(self, conn, hold_s=None):
         """End our side and read what the client still sends until it
         closes, so that closing never resets a connection with unread
@@ -937,7 +1008,7 @@ class ProviderSim:
                 conn.shutdown(socket.SHUT_WR)
             except OSError:
                 pass
-            hold_s = min(self.read_timeout, 2.0)
+            hold_s = min(self.read_timeout, self.linger)
         deadline = time.monotonic() + hold_s
         extra = b""
         while len(extra) < MAX_REQUEST:
@@ -987,7 +1058,11 @@ class ProviderSim:
         if mode == "silent":
             extra = self._finish(conn, hold_s=fault.hold_ms / 1000.0)
         else:
-            self._send(conn, self._answer(req, params, peer, fault))
+            answer = self._answer(req, params, peer, fault)
+            if mode == "trickle":
+                self._trickle(conn, answer, fault.interval_ms)
+            else:
+                self._send(conn, answer)
             extra = self._finish(conn)
         if extra:
             self._record("tcp", server, extra, peer, local, "after-reply",
@@ -1161,21 +1236,41 @@ class ProviderSim:
                 reply = _encode(fault.text or "not-an-address", self.encoding)
             timer = threading.Timer(fault.ms / 1000.0, self._udp_send,
                                     (sock, reply, peer,
-                                     fault.mode == "other_port"))
+                                     self._udp_source(fault)))
             timer.daemon = True
             timer.start()
 
-    def _udp_send(self, sock, data, peer, other_port=False):
+    def _udp_source(self, fault):
+        """Where a faulty answer comes from: (host, port, port_given) of a
+        second socket, or None for the service's own socket."""
+        if fault.mode == "other_port":
+            return self.host, 0, False
+        if fault.mode == "other_address":
+            host = fault.source_host or _neighbour_address(self.host)
+            if fault.source_port is None:
+                return host, self.udp_port, False
+            return host, fault.source_port, True
+        return None
+
+    def _udp_send(self, sock, data, peer, source=None):
         if self._stop.is_set():
             return
         try:
-            if other_port:
-                with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as other:
-                    other.settimeout(self.read_timeout)
-                    other.bind((self.host, 0))
-                    other.sendto(data, peer)
-            else:
+            if source is None:
                 sock.sendto(data, peer)
+                return
+            host, port, port_given = source
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as other:
+                other.settimeout(self.read_timeout)
+                try:
+                    other.bind((host, port))
+                except OSError:
+                    # Another simulator may hold that port on the other
+                    # address; the address alone still differs.
+                    if port_given:
+                        raise
+                    other.bind((host, 0))
+                other.sendto(data, peer)
         except OSError:
             pass
 

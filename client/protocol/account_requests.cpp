@@ -2,6 +2,7 @@
 
 #include "client/app/string_table.h"
 #include "client/local/log_file.h"
+#include "client/protocol/account_replies.h"
 #include "client/protocol/request_builder.h"
 #include "client/protocol/zone_list.h"
 #include "common/text_tools.h"
@@ -13,7 +14,6 @@ constexpr std::string_view kDomainListPath = "/client_getDomainList.php";
 constexpr std::string_view kSaveDomainListPath = "/client_saveDomainList.php";
 constexpr std::string_view kAddressPath = "/client_getIP.php";
 constexpr std::string_view kUpgradeInfoPath = "/client_getUpgradeInfo.php";
-constexpr std::size_t kMaxAddressLength = 127;
 constexpr std::size_t kMaxVersionLength = 31;
 
 struct Session {
@@ -49,34 +49,31 @@ void FailWithServerText(RequestEnvironment& environment, std::string& message) {
   AppendLogEntry(environment.context, environment.settings, kLogRequestFailed, message);
 }
 
-// Takes the reply code off the reply. A reply that carries no known code (an empty reply, a
-// web server's error page) would leave the user an empty message; it reads as "the server
-// could not be reached" instead, as it does for the login.
-bool ParseCode(RequestEnvironment& environment, std::string& reply, std::string& message) {
-  message.clear();
-  if (environment.replyCodes.Parse(reply, message))
+// Hands the reply's message to the caller; a refusal goes to the log as a failed request.
+bool AcceptReply(RequestEnvironment& environment, const AccountReply& answer,
+                 std::string& message) {
+  message = answer.message;
+  if (answer.status == AccountReplyStatus::kAccepted)
     return true;
-  if (message.empty())
-    message = environment.texts.Get(text_id::kServerUnreachable);
+  if (answer.status == AccountReplyStatus::kRefused)
+    AppendLogEntry(environment.context, environment.settings, kLogRequestFailed, message);
   return false;
 }
 
-// Takes the reply code off the reply; a failure's message goes to the log as a failed request.
-bool AcceptReply(RequestEnvironment& environment, std::string& reply, std::string& message) {
-  if (ParseCode(environment, reply, message))
-    return true;
-  AppendLogEntry(environment.context, environment.settings, kLogRequestFailed, message);
-  return false;
-}
-
-// One request whose reply is wanted: the exchange, then the reply code.
-bool AskServer(RequestEnvironment& environment, const std::string& request, std::string& reply,
+// One request whose bare reply text is wanted: the exchange, then the reply code. The body
+// of an accepted reply goes to `body`.
+bool AskServer(RequestEnvironment& environment, const std::string& request, std::string& body,
                std::string& message) {
+  std::string reply;
   if (!Exchange(environment, request, reply, true)) {
     FailWithServerText(environment, message);
     return false;
   }
-  return AcceptReply(environment, reply, message);
+  AccountReply answer = ReadAccountReply(reply, environment.replyCodes, environment.texts);
+  if (!AcceptReply(environment, answer, message))
+    return false;
+  body = std::move(answer.body);
+  return true;
 }
 
 }  // namespace
@@ -85,10 +82,10 @@ bool GetDomainList(RequestEnvironment& environment, std::string& message) {
   const Session session = ReadSession(environment.context);
   const std::string request =
       BuildRequestLine(kDomainListPath, false) + SessionParams(session) + BuildBody("", false);
-  std::string reply;
-  if (!AskServer(environment, request, reply, message))
+  std::string list;
+  if (!AskServer(environment, request, list, message))
     return false;
-  ReplaceZonesFromReply(environment.context, reply, environment.settings);
+  ReplaceZonesFromReply(environment.context, list, environment.settings);
   return true;
 }
 
@@ -110,13 +107,9 @@ bool SaveDomainChange(RequestEnvironment& environment, std::string& message, boo
   if (!waitReply)
     return true;
 
-  const std::size_t headerEnd = reply.find("\r\n\r\n");
-  if (headerEnd == std::string::npos) {
-    message = environment.texts.Get(text_id::kServerUnreachable);
-    return false;
-  }
-  std::string body = TrimText(std::string_view(reply).substr(headerEnd + 4));
-  return AcceptReply(environment, body, message);
+  // Every failed exchange leaves the reply empty, so it reads as a reply without a header end.
+  return AcceptReply(environment, ReadSaveReply(reply, environment.replyCodes, environment.texts),
+                     message);
 }
 
 bool QueryAddressHttp(RequestEnvironment& environment, std::string& address, std::string& message) {
@@ -126,12 +119,14 @@ bool QueryAddressHttp(RequestEnvironment& environment, std::string& address, std
   std::string reply;
   if (!Exchange(environment, request, reply, true))
     return false;
-  if (!ParseCode(environment, reply, message)) {
+  AccountReply answer = ReadAddressHttpReply(reply, environment.replyCodes, environment.texts);
+  message = answer.message;
+  if (answer.status != AccountReplyStatus::kAccepted) {
     if (environment.showMessage)
       environment.showMessage(message);
     return false;
   }
-  address = CutText(reply, kMaxAddressLength);
+  address = std::move(answer.body);
   return true;
 }
 
@@ -141,10 +136,10 @@ bool GetUpgradeInfo(RequestEnvironment& environment, UpgradeInfo& info, std::str
   const std::string request = BuildRequestLine(kUpgradeInfoPath, false) +
                               BuildParam("userVersion", version) +
                               SessionParams(session, "userName") + BuildBody("", false);
-  std::string reply;
-  if (!AskServer(environment, request, reply, message))
+  std::string body;
+  if (!AskServer(environment, request, body, message))
     return false;
-  ParseUpgradeInfo(reply, info);
+  ParseUpgradeInfo(body, info);
   return true;
 }
 

@@ -63,6 +63,21 @@ LoginValues ParseLoginValues(std::string_view reply) {
   return values;
 }
 
+LoginReply ReadLoginReply(std::string_view reply, const ReplyCodeTable& codes) {
+  LoginReply answer;
+  if (!ReplyHasCode(reply))
+    return answer;
+  answer.rest = reply;
+  if (!codes.Parse(answer.rest, answer.message)) {
+    answer.status = LoginReplyStatus::kRefused;
+    answer.rest.clear();
+    return answer;
+  }
+  answer.status = LoginReplyStatus::kAccepted;
+  answer.values = ParseLoginValues(answer.rest);
+  return answer;
+}
+
 std::string LoginPath(std::string_view userName, std::string_view password) {
   return "/client_login.php?user_name=" + EncodeParamText(userName) +
          "&passwd=" + EncodeParamText(password) + "&agent=windows&";
@@ -97,24 +112,21 @@ bool Login(RequestEnvironment& environment, std::string_view userName, std::stri
   std::string reply = rotation.Fetch(LoginPath(user, secret));
   settings.SetLoginServerAddress(ServerAddressText(environment, rotation.CurrentHost()));
 
-  if (!ReplyHasCode(reply)) {
-    message = environment.texts.Get(text_id::kServerUnreachable);
-    FailLogin(environment, message);
-    return false;
-  }
-  if (!environment.replyCodes.Parse(reply, message)) {
-    if (message.empty())
-      message = environment.texts.Get(text_id::kServerUnreachable);
+  const LoginReply answer = ReadLoginReply(reply, environment.replyCodes);
+  if (answer.status != LoginReplyStatus::kAccepted) {
+    // No code at all, or one the table lacks: the user reads "cannot reach the server".
+    message = answer.message.empty() ? environment.texts.Get(text_id::kServerUnreachable)
+                                     : answer.message;
     FailLogin(environment, message);
     return false;
   }
 
-  const LoginValues values = ParseLoginValues(reply);
+  const LoginValues& values = answer.values;
   environment.context.Edit([&](ClientState& state) {
     state.key = values.key.str();
     state.randText = values.randText.str();
   });
-  AddZonesFromReply(environment.context, reply, settings);
+  AddZonesFromReply(environment.context, answer.rest, settings);
   environment.context.Edit([&](ClientState& state) {
     state.userName = user;
     state.password = secret;

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "client/app/reply_codes.h"
 #include "client/protocol/client_context.h"
 #include "client/protocol/request_environment.h"
 
@@ -29,6 +30,20 @@ struct LoginValues {
   BoundedText<10> randText;
 };
 LoginValues ParseLoginValues(std::string_view reply);
+
+// What a login reply says, read without touching the record.
+enum class LoginReplyStatus {
+  kNoCode,    // it does not start with two digits: no login server answered
+  kRefused,   // another code than "00": `message` is its text, empty for a code the table lacks
+  kAccepted,  // "00": `values` and `rest` are filled
+};
+struct LoginReply {
+  LoginReplyStatus status = LoginReplyStatus::kNoCode;
+  std::string message;
+  LoginValues values;
+  std::string rest;  // the reply after its code, whose zone list AddZonesFromReply reads
+};
+LoginReply ReadLoginReply(std::string_view reply, const ReplyCodeTable& codes);
 
 // The request path of a login, the user name and password passed through EncodeParamText.
 std::string LoginPath(std::string_view userName, std::string_view password);

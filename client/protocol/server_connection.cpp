@@ -52,10 +52,13 @@ bool ServerConnection::Exchange(std::string_view request, std::string& reply, bo
     return false;
   if (!wantReply)
     return true;
+  // One byte more than a reply may hold tells a reply of exactly the limit, which the server
+  // ended, from a longer one, which would be cut: a cut domain list must not replace the
+  // whole one, so it counts as no reply at all.
   std::string received;
-  const auto end =
-      platform::ReceiveUntilClose(*connection_, received, kMaxReplyBytes, timeouts_.receive, stop_);
-  if (end != platform::ReceiveEnd::kClosed && end != platform::ReceiveEnd::kLimit)
+  const auto end = platform::ReceiveUntilClose(*connection_, received, kMaxReplyBytes + 1,
+                                               timeouts_.receive, stop_);
+  if (end != platform::ReceiveEnd::kClosed)
     return false;
   reply = received.substr(0, received.find('\0'));
   return true;

@@ -9,6 +9,7 @@
 // request and 10 s to receive the reply (counted from the start of each). A server that takes
 // the connection and then says nothing therefore costs at most 10 s, never a frozen window or
 // a stuck monitor. Replies are read up to 64 KiB: enough for ten zones of twenty hosts each.
+// A longer reply is a failed exchange, never a cut one taken for whole.
 #pragma once
 
 #include <chrono>
@@ -54,9 +55,9 @@ class ServerConnection {
             int port = static_cast<int>(provider::kServerPort));
 
   // Sends the whole request and, when a reply is wanted, reads the reply until the server
-  // closes (or 64 KiB have arrived). The reply is the text up to its first zero byte. False
-  // when no connection is open, the request did not go out whole, or the reply did not end
-  // within the time-out; the reply is then empty.
+  // closes. The reply is the text up to its first zero byte. False when no connection is
+  // open, the request did not go out whole, the reply did not end within the time-out, or it
+  // ran past 64 KiB; the reply is then empty.
   bool Exchange(std::string_view request, std::string& reply, bool wantReply);
 
   void Close();

@@ -19,6 +19,11 @@ TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)),
 sys.path.insert(0, TOOLS)
 import provider_sim  # noqa: E402
 
+# Seconds any wait of these tests may take.  Every wait ends as soon as its
+# condition holds, so the room costs nothing on an idle machine and keeps a
+# loaded one (other builds and tests on the same cores) from failing them.
+WAIT = 30.0
+
 KEY, RAND = "010127.0.0.1-a", "R1"
 ALICE_SESSION = "user_name=alice&key=%s&randText=%s&" % (KEY, RAND)
 ZONE = "example.net,x,y|www,1.2.3.4,z,A|ftp,1.2.3.4,z"
@@ -51,7 +56,7 @@ def post(path, params, space=""):
             % (path, space, len(params), params)).encode("latin-1")
 
 
-def exchange(sim, data, port=None, timeout=3.0):
+def exchange(sim, data, port=None, timeout=WAIT):
     """Send one request and read until the server closes."""
     with socket.create_connection((sim.host, port or sim.port),
                                   timeout=timeout) as sock:
@@ -252,17 +257,19 @@ class LoginFaultsTest(SimTestCase):
             sock.sendall(self.LOGIN)
             sock.settimeout(0.4)
             self.assertRaises(socket.timeout, sock.recv, 1024)
-        found = self.sim.wait_records(1, since=before)
+        found = self.sim.wait_records(1, timeout=WAIT, since=before)
         self.assertEqual([(r["path"], r["fault"]) for r in found],
                          [(provider_sim.LOGIN_PATH, "silent")])
 
     def test_close_and_reset_send_no_reply(self):
         self.sim.set_fault(mode="close")  # "*": closed right at accept
+        before = self.last_seq()
         try:
             self.assertEqual(exchange(self.sim, self.LOGIN), b"")
         except ConnectionResetError:
             pass  # the close raced our request: a reset is no reply too
-        self.assertEqual(self.sim.records()[-1]["form"], "none")
+        found = self.sim.wait_records(1, timeout=WAIT, since=before)
+        self.assertEqual([r["form"] for r in found], ["none"])
         self.sim.clear_faults()
         self.sim.set_fault(path=provider_sim.LOGIN_PATH, mode="reset")
         self.assertRaises(ConnectionResetError, exchange, self.sim,
@@ -287,11 +294,120 @@ class LoginFaultsTest(SimTestCase):
         self.assertEqual(self.sim.faults(), [])
 
 
+class TrickleTest(SimTestCase):
+    HOST = "127.0.0.69"
+    OPTIONS = {"update_port": 0}
+    GET_IP = get_raw(provider_sim.GET_IP_PATH, ALICE_SESSION)
+    LIBRARY_LOGIN = ("GET %s?user_name=alice&passwd=pw&agent=windows& "
+                     "HTTP/1.1\r\nHost: x\r\n\r\n"
+                     % provider_sim.LOGIN_PATH).encode()
+
+    def trickled(self, request, interval_s, port=None):
+        """Send a request and read the answer until the server closes,
+        checking on every read that no byte came earlier than one interval
+        per byte allows.  That bound holds however slowly this side runs
+        (a slow reader only sees fewer bytes), so a loaded machine cannot
+        break it."""
+        start = time.monotonic()
+        out = b""
+        with socket.create_connection((self.HOST, port or self.sim.port),
+                                      WAIT) as sock:
+            sock.sendall(request)
+            while True:
+                chunk = sock.recv(4096)
+                elapsed = time.monotonic() - start
+                if not chunk:
+                    return out
+                out += chunk
+                # Byte n (counted from 1) leaves n - 1 intervals after the
+                # request arrived; one byte of slack for clock granularity.
+                self.assertLessEqual(len(out) - 2, elapsed / interval_s,
+                                     "byte %d after %.3f s"
+                                     % (len(out), elapsed))
+
+    def test_login_server_answers_one_byte_per_interval(self):
+        self.sim.set_address("192.0.2.9")
+        requests = {"raw get": self.GET_IP,
+                    "post": post(provider_sim.SAVE_DOMAIN_LIST_PATH,
+                                 ALICE_SESSION + "domain=&"),
+                    "library get": self.LIBRARY_LOGIN}
+        normal = {form: exchange(self.sim, request)
+                  for form, request in requests.items()}
+        self.sim.set_fault(mode="trickle", interval_ms=5)
+        for form, request in requests.items():
+            with self.subTest(form=form):
+                start = time.monotonic()
+                self.assertEqual(self.trickled(request, 0.005), normal[form],
+                                 "the same answer, only slower")
+                self.assertGreaterEqual(time.monotonic() - start,
+                                        0.005 * (len(normal[form]) - 1))
+        record = self.sim.records(path=provider_sim.SAVE_DOMAIN_LIST_PATH)[-1]
+        self.assertEqual(record["fault"], "trickle")
+
+    def test_trickle_on_one_path_or_any_path_served(self):
+        # A path's switch slows that path only; the next byte here is due
+        # long after this test has ended.
+        self.sim.set_address("192.0.2.9")
+        self.sim.set_fault(path=provider_sim.GET_IP_PATH, mode="trickle",
+                           interval_ms=60000, times=1)
+        self.assertEqual(self.ask(provider_sim.DOMAIN_LIST_PATH,
+                                  ALICE_SESSION), ("00" + ZONE).encode())
+        with socket.create_connection((self.HOST, self.sim.port),
+                                      WAIT) as sock:
+            sock.sendall(self.GET_IP)
+            self.assertEqual(sock.recv(4096), b"0", "the first byte alone")
+        self.assertEqual(self.ask(provider_sim.GET_IP_PATH, ALICE_SESSION),
+                         b"00192.0.2.9", "times=1 used it up")
+        # The update service, a file path's 404 page included, trickles too.
+        self.sim.set_offer({"CurrentVersion": "2.1.0"})
+        self.sim.set_fault(server="update", mode="trickle", interval_ms=5)
+        cases = {provider_sim.VERSION_PATH:
+                 ("HTTP/1.1 200 OK", b"CurrentVersion=2.1.0\r\n"),
+                 "/files/QuorinFree.exe": ("HTTP/1.1 404 Not Found",
+                                           b"Not Found")}
+        for path, (status, body) in cases.items():
+            with self.subTest(path=path):
+                request = ("GET %s HTTP/1.1\r\nHost: x\r\n\r\n"
+                           % path).encode()
+                answer = self.trickled(request, 0.005, self.sim.update_port)
+                self.assertEqual(split_response(answer)[::2], (status, body))
+
+    def test_stop_ends_a_trickle(self):
+        sim = provider_sim.ProviderSim(host="127.0.0.58", port=0,
+                                       accounts=ACCOUNTS).start()
+        try:
+            sim.set_fault(mode="trickle", interval_ms=600000)
+            with socket.create_connection((sim.host, sim.port),
+                                          WAIT) as sock:
+                sock.sendall(self.GET_IP)
+                self.assertEqual(sock.recv(4096), b"0")
+                sim.stop()
+                # The connection ends now, not when the next byte is due
+                # (a read that waited for it would time out instead).
+                self.assertEqual(sock.recv(4096), b"")
+        finally:
+            sim.stop()
+
+    def test_bad_trickle_and_spoof_specs_are_refused(self):
+        for spec in ({"mode": "trickle", "interval_ms": -1},
+                     {"mode": "trickle", "server": "udp"},
+                     {"mode": "other_address", "server": "login"},
+                     {"mode": "other_address", "server": "udp",
+                      "source_host": "192.0.2.1"},
+                     {"mode": "other_address", "server": "udp",
+                      "source_host": self.HOST},
+                     {"mode": "other_address", "server": "udp",
+                      "source_port": 70000}):
+            with self.subTest(spec=spec):
+                self.assertRaises(ValueError, self.sim.set_fault, spec)
+        self.assertEqual(self.sim.faults(), [])
+
+
 class UdpServiceTest(SimTestCase):
     HOST = "127.0.0.64"
     DATAGRAM = ("alice;%s;%s" % (KEY, RAND)).encode().ljust(1024, b"\0")
 
-    def query(self, timeout=2.0):
+    def query(self, timeout=WAIT):
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
             sock.settimeout(timeout)
             sock.sendto(self.DATAGRAM, (self.HOST, self.sim.udp_port))
@@ -323,14 +439,39 @@ class UdpServiceTest(SimTestCase):
         self.sim.set_fault(server="udp", mode="silent")
         self.assertRaises(socket.timeout, self.query, 0.4)
 
+    def test_answer_from_another_address(self):
+        self.sim.set_address("198.51.100.4")
+        # By default only the address differs: the next one up, same port.
+        self.sim.set_fault(server="udp", mode="other_address", times=1)
+        data, (ip, port) = self.query()
+        self.assertEqual((data, ip, port),
+                         (b"198.51.100.4", "127.0.0.65", self.sim.port))
+        self.assertEqual(self.sim.records(transport="udp")[-1]["fault"],
+                         "other_address")
+        self.assertEqual(self.query()[1], (self.HOST, self.sim.port),
+                         "times=1: the next answer is the service's own")
+        # Address and port chosen, for example a port of the client's own.
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+            probe.bind(("127.0.0.59", 0))
+            free = probe.getsockname()[1]
+        self.sim.set_fault({"server": "udp", "mode": "other_address",
+                            "source_host": "127.0.0.59",
+                            "source_port": free, "ms": 50})
+        self.assertEqual(self.query()[1], ("127.0.0.59", free))
+        self.assertEqual(self.sim.faults()[0]["source_host"], "127.0.0.59")
+
 
 class RecordingTest(SimTestCase):
     HOST = "127.0.0.65"
+    # Bytes that arrive late (after the answer, or a line feed behind the
+    # body) are awaited this long: the client's close ends the wait.
+    READ_TIMEOUT = WAIT
 
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory()
-        cls.OPTIONS = {"record_file": os.path.join(cls.tmp.name, "r.jsonl")}
+        cls.OPTIONS = {"record_file": os.path.join(cls.tmp.name, "r.jsonl"),
+                       "linger": WAIT}
         super().setUpClass()
 
     @classmethod
@@ -360,15 +501,20 @@ class RecordingTest(SimTestCase):
         self.assertEqual(base64.b64decode(lines[-1]["b64"]), request)
 
     def test_connection_without_bytes_and_late_bytes(self):
-        socket.create_connection((self.HOST, self.sim.port), 3).close()
-        record = self.sim.wait_records(1, since=self.last_seq())[-1]
-        self.assertEqual((record["form"], record["length"]), ("none", 0))
+        # The mark is taken before connecting: the simulator may record the
+        # connection before this thread runs again.
         before = self.last_seq()
-        with socket.create_connection((self.HOST, self.sim.port), 3) as sock:
+        socket.create_connection((self.HOST, self.sim.port), WAIT).close()
+        found = self.sim.wait_records(1, timeout=WAIT, since=before)
+        self.assertEqual([(r["form"], r["length"]) for r in found],
+                         [("none", 0)])
+        before = found[-1]["seq"]
+        with socket.create_connection((self.HOST, self.sim.port),
+                                      WAIT) as sock:
             sock.sendall(get_raw(provider_sim.GET_IP_PATH, ALICE_SESSION))
             sock.recv(1024)
             sock.sendall(b"late")
-        found = self.sim.wait_records(2, since=before)
+        found = self.sim.wait_records(2, timeout=WAIT, since=before)
         self.assertEqual([(r["phase"], r["text"][-4:]) for r in found],
                          [("request", "R1&\n"), ("after-reply", "late")])
         self.assertEqual(found[0]["conn"], found[1]["conn"])
@@ -376,16 +522,22 @@ class RecordingTest(SimTestCase):
 
 class LimitsTest(SimTestCase):
     HOST = "127.0.0.68"
-    READ_TIMEOUT = 0.3
+    # Long enough for the first bytes of a request to arrive on a loaded
+    # machine, short enough for the stalled client's test.
+    READ_TIMEOUT = 3.0
 
     def test_stalled_client_is_dropped_and_recorded(self):
         before = self.last_seq()
-        with socket.create_connection((self.HOST, self.sim.port), 3) as sock:
+        start = time.monotonic()
+        with socket.create_connection((self.HOST, self.sim.port),
+                                      WAIT) as sock:
             sock.sendall(b"GET  /client_getIP.php?user_na")
-            start = time.monotonic()
+            # The simulator closes (an empty read, not the socket's own
+            # time-out), and not before its read time-out has passed.
             self.assertEqual(sock.recv(1024), b"")
-            self.assertLess(time.monotonic() - start, 2.0)
-        record = self.sim.wait_records(1, since=before)[-1]
+            self.assertGreaterEqual(time.monotonic() - start,
+                                    self.READ_TIMEOUT - 0.05)
+        record = self.sim.wait_records(1, timeout=WAIT, since=before)[-1]
         self.assertEqual((record["phase"], record["text"]),
                          ("incomplete", "GET  /client_getIP.php?user_na"))
 
@@ -403,7 +555,7 @@ class ControlAndUpdateTest(SimTestCase):
 
     def control(self, method, path, body=None):
         conn = http.client.HTTPConnection(self.HOST, self.sim.control_port,
-                                          timeout=5)
+                                          timeout=WAIT)
         try:
             conn.request(method, path, body=body)
             reply = conn.getresponse()
@@ -436,9 +588,29 @@ class ControlAndUpdateTest(SimTestCase):
         since = self.sim.records()[-1]["seq"]
         self.ask(provider_sim.DOMAIN_LIST_PATH, ALICE_SESSION)
         _, answer = self.control(
-            "GET", "/control/records?since=%d&min=1&wait_ms=2000" % since)
+            "GET", "/control/records?since=%d&min=1&wait_ms=%d"
+            % (since, WAIT * 1000))
         self.assertEqual([r["path"] for r in answer["records"]],
                          [provider_sim.DOMAIN_LIST_PATH])
+
+    def test_trickle_and_spoof_switches_over_control_channel(self):
+        for spec in ({"path": provider_sim.GET_IP_PATH, "mode": "trickle",
+                      "interval_ms": 5},
+                     {"server": "udp", "mode": "other_address",
+                      "source_host": "127.0.0.59", "source_port": 0}):
+            self.assertEqual(self.control("POST", "/control/fault",
+                                          json.dumps(spec))[0], 200)
+        faults = self.control("GET", "/control/state")[1]["faults"]
+        self.assertEqual(
+            sorted((f["server"], f["mode"], f["interval_ms"],
+                    f["source_host"]) for f in faults),
+            [("login", "trickle", 5, None),
+             ("udp", "other_address", 100, "127.0.0.59")])
+        self.control("POST", "/control/address", "192.0.2.3")
+        self.assertEqual(self.ask(provider_sim.GET_IP_PATH, ALICE_SESSION),
+                         b"00192.0.2.3", "trickled, the answer is whole")
+        self.assertEqual(self.sim.records(
+            path=provider_sim.GET_IP_PATH)[-1]["fault"], "trickle")
 
     def test_bad_control_requests(self):
         self.assertEqual(self.control("POST", "/control/fault", "{x")[0], 400)
@@ -503,11 +675,13 @@ class CommandLineTest(unittest.TestCase):
 
     def test_help_and_non_loopback_host(self):
         out = subprocess.run([self.SCRIPT, "--help"], capture_output=True,
-                             text=True, timeout=20)
+                             text=True, timeout=WAIT)
         self.assertEqual(out.returncode, 0)
-        self.assertIn("/control/fault", out.stdout)
+        for text in ("/control/fault", "trickle", "interval_ms",
+                     "other_address", "source_host"):
+            self.assertIn(text, out.stdout)
         out = subprocess.run([self.SCRIPT, "--host", "192.0.2.1"],
-                             capture_output=True, text=True, timeout=20)
+                             capture_output=True, text=True, timeout=WAIT)
         self.assertEqual(out.returncode, 1)
         self.assertIn("loopback", out.stderr)
 
@@ -525,7 +699,7 @@ class CommandLineTest(unittest.TestCase):
                  paths["state"], "--ready-file", paths["ready"], "--record",
                  paths["record"]])
             try:
-                deadline = time.monotonic() + 10
+                deadline = time.monotonic() + WAIT
                 while not os.path.exists(paths["ready"]):
                     self.assertLess(time.monotonic(), deadline)
                     time.sleep(0.02)
@@ -538,12 +712,12 @@ class CommandLineTest(unittest.TestCase):
                 with open(paths["state"], "w") as fh:
                     json.dump({"address": "192.0.2.11"}, fh)
                 proc.send_signal(signal.SIGHUP)
-                deadline = time.monotonic() + 5
+                deadline = time.monotonic() + WAIT
                 while exchange(sim, request) != b"00192.0.2.11":
                     self.assertLess(time.monotonic(), deadline)
                     time.sleep(0.05)
                 proc.send_signal(signal.SIGTERM)
-                self.assertEqual(proc.wait(timeout=10), 0)
+                self.assertEqual(proc.wait(timeout=WAIT), 0)
             finally:
                 if proc.poll() is None:
                     proc.kill()

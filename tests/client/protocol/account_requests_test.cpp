@@ -88,6 +88,50 @@ TEST_F(AccountRequestsTest, DomainListReplacesTheZonesOnlyOnSuccess) {
   EXPECT_EQ(log[2].message, Text(text_id::kReply04));
 }
 
+TEST_F(AccountRequestsTest, DomainListCutAtTheReplyLimitKeepsTheZones) {
+  // Ten zones of twenty hosts with long third fields: a list longer than the reply limit.
+  // Read only up to the limit, its last zone would lose hosts and the rest of the text.
+  std::string list = "00";
+  for (int z = 0; z < 10; ++z) {
+    if (z > 0)
+      list += "#";
+    list += "zone" + std::to_string(z) + ".example.net,a,b";
+    for (int h = 0; h < 20; ++h)
+      list += "|host" + std::to_string(h) + ",10.1.1.1," + std::string(320, 't') + ",A";
+  }
+  ASSERT_GT(list.size(), kMaxReplyBytes);
+  context_.Edit([](ClientState& state) {
+    SetStatusText(state, kStatusLine, "line");
+    SetStatusText(state, kStatusAddress, "1.2.3.4");
+    state.zones[0]->hosts[0].changed = true;
+  });
+  const ClientState before = context_.Snapshot();
+
+  connector_.Serve("10.0.0.1", list);
+  EXPECT_FALSE(GetDomainList(environment_, message_)) << "a cut reply is no reply";
+  EXPECT_EQ(message_, Text(text_id::kServerUnreachable));
+  const ClientState after = context_.Snapshot();
+  ASSERT_TRUE(after.zones[0].has_value());
+  EXPECT_EQ(after.zones[0]->zoneName, "example.net") << "the user's domains stay";
+  EXPECT_EQ(after.zones[0]->hosts[1].label, "ftp");
+  EXPECT_TRUE(after.zones[0]->hosts[0].changed) << "an unsaved change is not lost";
+  EXPECT_FALSE(after.zones[1].has_value());
+  for (std::size_t i = 0; i < kStatusTextCount; ++i)
+    EXPECT_EQ(after.statusTexts[i].str(), before.statusTexts[i].str()) << "status text " << i;
+  EXPECT_EQ(after.expired, before.expired);
+  const auto log = Log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].message, Text(text_id::kServerUnreachable));
+
+  // The same list without its last zone fits, and replaces the zones.
+  list.resize(list.rfind('#'));
+  ASSERT_LE(list.size(), kMaxReplyBytes);
+  connector_.Serve("10.0.0.1", list);
+  ASSERT_TRUE(GetDomainList(environment_, message_)) << message_;
+  EXPECT_EQ(context_.Snapshot().zones[8]->hosts[19].label, "host19");
+  EXPECT_FALSE(context_.Snapshot().zones[9].has_value());
+}
+
 TEST_F(AccountRequestsTest, SaveSendsTheChangedRecordsAsAPost) {
   EXPECT_TRUE(SaveDomainChange(environment_, message_, true, true));
   EXPECT_TRUE(connector_.attempts.empty()) << "nothing changed, nothing sent";

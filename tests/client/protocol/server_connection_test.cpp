@@ -139,13 +139,24 @@ TEST_F(ServerConnectionTest, ExchangeWithoutReplyOnlySends) {
 }
 
 TEST_F(ServerConnectionTest, RepliesUpTo64KiBArriveWholeAndStopAtAZeroByte) {
-  const std::string big(kMaxReplyBytes + 100, 'z');
-  connector_.Serve("10.0.0.1", big);
+  connector_.Serve("10.0.0.1", std::string(kMaxReplyBytes, 'z'));
   ServerConnection connection(settings_, connector_);
   ASSERT_TRUE(connection.Open());
   std::string reply;
   EXPECT_TRUE(connection.Exchange("GET  /x?\n", reply, true));
-  EXPECT_EQ(reply.size(), kMaxReplyBytes) << "the reply limit ends the receive";
+  EXPECT_EQ(reply.size(), kMaxReplyBytes) << "a reply of exactly the limit is whole";
+
+  // One byte more and the reply would be cut: that is a failed exchange, not a short reply.
+  ConnectionScript endless;
+  endless.replyParts = {std::string(kMaxReplyBytes + 1, 'z'), std::string(1000000, 'z')};
+  connector_.reachable["10.0.0.1"] = {endless};
+  ServerConnection tooLong(settings_, connector_);
+  ASSERT_TRUE(tooLong.Open());
+  reply = "stale";
+  EXPECT_FALSE(tooLong.Exchange("GET  /x?\n", reply, true));
+  EXPECT_EQ(reply, "");
+  EXPECT_LE(connector_.logs.back()->receiveCalls, kMaxReplyBytes / 4096 + 2)
+      << "the receive stops at the limit, it does not drain the server";
 
   connector_.Serve("10.0.0.1", std::string("00ok\0junk", 9));
   ServerConnection withZero(settings_, connector_);
