@@ -11,7 +11,7 @@ sim_start() {
   rm -f "$dir/sim.ready"
   python3 "$QUORIN_SOURCE/tools/provider_sim.py" "${args[@]}" >"$dir/sim.log" 2>&1 &
   echo $! >"$dir/sim.pid"
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 600); do
     [ -s "$dir/sim.ready" ] && return 0
     kill -0 "$(cat "$dir/sim.pid")" 2>/dev/null || break
     sleep 0.1

@@ -254,6 +254,20 @@ TEST_F(ProtocolIntegration, SilentPrimaryCostsTheFullLoginTimeOut) {
   EXPECT_EQ(Stored("LoginSvrIP"), "127.0.0.42");
 }
 
+TEST_F(ProtocolIntegration, ADrippingPrimaryCostsNoMoreThanTheLoginTimeOut) {
+  // One byte every 400 ms: each byte comes well within the time-out, the whole reply would
+  // take about a minute. The login gives the primary its five seconds, then asks the
+  // secondary.
+  primary_->SetFault(
+      R"({"server": "login", "path": "/client_login.php", "mode": "trickle", "interval_ms": 400})");
+  const auto started = Clock::now();
+  LoginOrFail("alice", "pw");
+  const auto took = Clock::now() - started;
+  EXPECT_GE(took, 4500ms);
+  EXPECT_LT(took, 30s) << "not the minute the dripping reply would take";
+  EXPECT_EQ(Stored("LoginSvrIP"), "127.0.0.42");
+}
+
 TEST_F(ProtocolIntegration, SilentServerFailsWithinTheExchangeTimeOut) {
   LoginOrFail("alice", "pw");
   environment_.connectionTimeouts.receive = 1500ms;
