@@ -113,6 +113,10 @@ TEST(UdpService, AcceptsOnlyTheHostsOwnAddressReply) {
   control.Call("POST", "/control/fault", R"({"server": "udp", "mode": "other_port"})");
   EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "") << "an answer from another port";
 
+  control.Call("POST", "/control/fault", R"({"server": "udp", "mode": "other_address"})");
+  EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "")
+      << "an answer from another address, on the service's own port";
+
   control.Call("POST", "/control/fault", R"({"server": "udp", "mode": "text", "text": "hello"})");
   EXPECT_EQ(QueryPublicAddressUdp(bob, simulator->host), "") << "an answer that is no address";
 
