@@ -1,5 +1,6 @@
 #include "updater/query_urls.h"
 
+#include "common/param_encoding.h"
 #include "common/provider_defaults.h"
 #include "platform/profile_text.h"
 
@@ -23,17 +24,17 @@ std::string VersionQueryUrl(std::string_view host, const ProductInfo& info) {
   std::string url = "http://";
   url += host;
   url += "/GetNewVersion.php?ProductName=";
-  url += info.productName;
+  url += EncodeParamText(info.productName);
   url += "&vendor=";
-  url += info.vendor;
+  url += EncodeParamText(info.vendor);
   url += "&CurrVersion=";
-  url += info.version;
+  url += EncodeParamText(info.version);
   url += "&Language=";
-  url += info.language;
+  url += EncodeParamText(info.language);
   url += "&OSVer=";
-  url += info.osVersionText;
+  url += EncodeParamText(info.osVersionText);
   url += "&HardwareID=";
-  url += info.hardwareId;
+  url += EncodeParamText(info.hardwareId);
   return url;
 }
 

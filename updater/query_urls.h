@@ -19,7 +19,9 @@ struct UpdateServiceHosts {
 UpdateServiceHosts ReadUpdateServiceHosts(const std::string& iniPath);
 
 // "http://<host>/GetNewVersion.php?ProductName=...&vendor=...&CurrVersion=...&Language=...
-// &OSVer=...&HardwareID=...", the values inserted as they are (no percent-encoding).
+// &OSVer=...&HardwareID=...". Each value is passed through EncodeParamText, as the client's
+// request parameters are, so that a '&', '#' or blank in a product's registry value cannot add
+// a parameter, cut the query short or end the request line.
 std::string VersionQueryUrl(std::string_view host, const ProductInfo& info);
 
 struct QueryUrls {
