@@ -74,9 +74,12 @@ TEST(QueryVersion, ReadsOnlyAStatus200AnswerAndBoundsTheWait) {
   EXPECT_EQ(QueryVersion(http, "http://u/"), VersionOffer());
   http.Add({.answered = false});
   EXPECT_EQ(QueryVersion(http, "http://u/"), VersionOffer()) << "no answer in time";
-  http.Add({.body = "CurrentVersion=2.0\nURL=/a", .failAt = 23});
-  EXPECT_EQ(QueryVersion(http, "http://u/").currentVersion, "2.0")
-      << "what arrived before a broken transfer still counts";
+  http.Add({.body = "CurrentVersion=2.0\nURL=/a.exe\n", .failAt = 23});
+  EXPECT_EQ(QueryVersion(http, "http://u/"), VersionOffer())
+      << "a reply broken off by a read error is no answer, not a shorter one (URL=/a)";
+  http.Add({.body = "CurrentVersion=2.0\nURL=/a.exe\n", .chunk = 4, .failAt = 30});
+  EXPECT_EQ(QueryVersion(http, "http://u/"), VersionOffer())
+      << "also when every line has arrived before the error";
 }
 
 TEST(QueryVersion, ReadsAtMost64KiBOfTheReply) {
