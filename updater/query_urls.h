@@ -18,6 +18,10 @@ struct UpdateServiceHosts {
 // "[UpdateService]" section of the ini file at `iniPath`.
 UpdateServiceHosts ReadUpdateServiceHosts(const std::string& iniPath);
 
+// The same choice for the content of such a file, read as the POSIX build reads the file
+// (platform::FindProfileText).
+UpdateServiceHosts UpdateServiceHostsFromIni(std::string_view iniText);
+
 // "http://<host>/GetNewVersion.php?ProductName=...&vendor=...&CurrVersion=...&Language=...
 // &OSVer=...&HardwareID=...". Each value is passed through EncodeParamText, as the client's
 // request parameters are, so that a '&', '#' or blank in a product's registry value cannot add

@@ -188,6 +188,10 @@ TEST(QueryUrls, TakeTheHostsFromTheIniFileBesideTheProgram) {
   const UpdateServiceHosts hosts = ReadUpdateServiceHosts(folder.File("Brenwick.ini"));
   EXPECT_EQ(hosts.primary, "127.0.0.55:18101") << "names ignore case, blanks around go";
   EXPECT_EQ(hosts.secondary, "update2.tilro.net") << "an empty value keeps the built-in host";
+  const UpdateServiceHosts fromText =
+      UpdateServiceHostsFromIni(testing::ReadWholeFile(folder.path() / "Brenwick.ini"));
+  EXPECT_EQ(fromText.primary, hosts.primary) << "the text is read as the file is";
+  EXPECT_EQ(fromText.secondary, hosts.secondary);
 }
 
 TEST(ProfileText, ReadsIniValuesAsWindowsDoes) {
