@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/text_tools.h"
+#include "platform/clock.h"
 #include "updater/utf8_path.h"
 
 namespace quorin::updater {
@@ -56,6 +57,13 @@ class StagedFileWriter {
     const bool flushed = Flush();
     file_.close();
     return flushed && static_cast<bool>(file_);
+  }
+  // Closes and deletes the file: what it holds is no part of a real offer.
+  void Discard() {
+    pending_.clear();
+    file_.close();
+    std::error_code error;
+    std::filesystem::remove(path_, error);
   }
 
  private:
@@ -126,7 +134,8 @@ std::string DownloadHeaders(std::uint64_t existingBytes) {
 }
 
 std::string GetNewVersionFromNetwork(platform::HttpClient& http, const std::string& url,
-                                     const std::string& stagedPath, std::string_view agentName) {
+                                     const std::string& stagedPath, std::string_view agentName,
+                                     const DownloadLimits& limits) {
   const std::filesystem::path path = PathFromUtf8(stagedPath);
   const std::uint64_t existing = ExistingSize(path);
   StagedFileWriter file(path);
@@ -139,13 +148,17 @@ std::string GetNewVersionFromNetwork(platform::HttpClient& http, const std::stri
   if (!EqualsIgnoreCase(parts->scheme, "http") && !EqualsIgnoreCase(parts->scheme, "https")) {
     return std::string(kNotHttpDownload);
   }
+  if (existing > limits.maxFileBytes) {
+    file.Discard();
+    return std::string(kDownloadFailed);
+  }
 
   platform::HttpRequest request;
   request.url = url;
   request.userAgent = std::string(agentName);
   request.extraHeaders = DownloadHeaders(existing);
   request.openTimeout = kDownloadOpenTimeout;
-  request.readTimeout = kDownloadReadTimeout;
+  request.readTimeout = limits.silence;
   const auto response = http.Open(request);
   if (!response)
     return std::string(kDownloadFailed);
@@ -157,14 +170,22 @@ std::string GetNewVersionFromNetwork(platform::HttpClient& http, const std::stri
     return std::string(kDownloadSucceeded);
   if (status / 100 != 2)
     return std::string(kDownloadFailed);
+  // The bytes the file holds before this body's first byte.
+  std::uint64_t kept = existing;
   if (resumed && status == 200) {
     // The server ignored the range and sends the whole file: start the file afresh instead of
     // appending a second copy.
     if (!file.Restart())
       return std::string(kDownloadFailed);
+    kept = 0;
   }
 
   const std::optional<std::int64_t> announced = response->ContentLength();
+  if (announced && static_cast<std::uint64_t>(*announced) > limits.maxFileBytes - kept) {
+    file.Discard();
+    return std::string(kDownloadFailed);
+  }
+  platform::Clock& clock = platform::CurrentClock();
   std::int64_t received = 0;
   char block[kDownloadBlock];
   while (!announced || received < *announced) {
@@ -172,13 +193,21 @@ std::string GetNewVersionFromNetwork(platform::HttpClient& http, const std::stri
     if (announced && static_cast<std::uint64_t>(*announced - received) < want) {
       want = static_cast<std::size_t>(*announced - received);
     }
+    const std::int64_t readStart = clock.NowMs();
     const std::ptrdiff_t got = response->Read(block, want);
-    if (got < 0) {
-      file.Close();  // what arrived stays for the next resume
+    // A read that waited longer than the silence limit ends the transfer also when the HTTP
+    // layer did not end it itself (some stacks ignore their read time-out).
+    if (got < 0 || clock.NowMs() - readStart > limits.silence.count()) {
+      file.Close();  // what arrived in time stays for the next resume
       return std::string(kDownloadFailed);
     }
     if (got == 0)
       break;
+    const std::uint64_t room = limits.maxFileBytes - kept - static_cast<std::uint64_t>(received);
+    if (static_cast<std::uint64_t>(got) > room) {
+      file.Discard();  // a server that never stops sending: free the disk again
+      return std::string(kDownloadFailed);
+    }
     if (!file.Append(block, static_cast<std::size_t>(got)))
       return std::string(kDownloadFailed);
     received += got;

@@ -19,9 +19,19 @@ inline constexpr std::string_view kNotHttpDownload = "服务类型不是HTTP下�
 
 // The body is read and written in blocks of this size.
 inline constexpr std::size_t kDownloadBlock = 1024;
-// Bounds of one transfer: the answer's headers, and silence while the body arrives.
+// The answer's headers must arrive within this time.
 inline constexpr std::chrono::milliseconds kDownloadOpenTimeout{30000};
-inline constexpr std::chrono::milliseconds kDownloadReadTimeout{30000};
+// A transfer in which no byte arrives for this long has stalled.
+inline constexpr std::chrono::milliseconds kDownloadSilenceLimit{60000};
+// The largest staged file: far above any installer the service offers (a few MiB), so that
+// only a server that never stops sending reaches it. Bytes kept from an earlier run count.
+inline constexpr std::uint64_t kMaxStagedFileBytes = std::uint64_t{1} << 30;  // 1 GiB
+
+// What ends a transfer that a server drags out or never ends. Tests make both small.
+struct DownloadLimits {
+  std::chrono::milliseconds silence = kDownloadSilenceLimit;
+  std::uint64_t maxFileBytes = kMaxStagedFileBytes;
+};
 
 // A URL split into its parts.
 struct UrlParts {
@@ -43,12 +53,17 @@ std::string DownloadHeaders(std::uint64_t existingBytes);
 // left there. Returns one of the three outcome texts:
 //  - kNotHttpDownload when the URL's scheme is neither http nor https (nothing is requested);
 //  - kDownloadFailed when the URL cannot be split, the file cannot be opened or written, no
-//    answer came, the transfer broke off, or the status is not 2xx (bytes already written stay
-//    for the next resume);
+//    answer came, the transfer broke off, no byte arrived for `limits.silence`, or the status
+//    is not 2xx (bytes already written stay for the next resume); and when the staged file
+//    would grow beyond `limits.maxFileBytes` (announced or as the bytes arrive: the file is then
+//    deleted, since no real offer is that large, and nothing beyond the limit is written);
 //  - kDownloadSucceeded otherwise. A resumed request answered with 416 (nothing left to send)
 //    writes nothing; one answered with 200 (the server ignored the range) replaces the file's
 //    content with the whole body. The body is read up to the length the server announced.
+// The silence is measured on platform::CurrentClock() around every read, so that it holds also
+// where the HTTP layer does not apply its read time-out.
 std::string GetNewVersionFromNetwork(platform::HttpClient& http, const std::string& url,
-                                     const std::string& stagedPath, std::string_view agentName);
+                                     const std::string& stagedPath, std::string_view agentName,
+                                     const DownloadLimits& limits = {});
 
 }  // namespace quorin::updater

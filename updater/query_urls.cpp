@@ -1,17 +1,18 @@
 #include "updater/query_urls.h"
 
+#include "common/param_encoding.h"
 #include "common/provider_defaults.h"
 #include "platform/profile_text.h"
 
 namespace quorin::updater {
+namespace {
 
-UpdateServiceHosts ReadUpdateServiceHosts(const std::string& iniPath) {
+constexpr std::string_view kHostsSection = "UpdateService";
+
+// The built-in hosts, each replaced by the value given for it unless that is empty.
+UpdateServiceHosts ChooseHosts(std::string primary, std::string secondary) {
   UpdateServiceHosts hosts{std::string(provider::kUpdateServiceHostPrimary),
                            std::string(provider::kUpdateServiceHostSecondary)};
-  if (iniPath.empty())
-    return hosts;
-  std::string primary = platform::ReadProfileText(iniPath, "UpdateService", "Primary");
-  std::string secondary = platform::ReadProfileText(iniPath, "UpdateService", "Secondary");
   if (!primary.empty())
     hosts.primary = std::move(primary);
   if (!secondary.empty())
@@ -19,21 +20,35 @@ UpdateServiceHosts ReadUpdateServiceHosts(const std::string& iniPath) {
   return hosts;
 }
 
+}  // namespace
+
+UpdateServiceHosts ReadUpdateServiceHosts(const std::string& iniPath) {
+  if (iniPath.empty())
+    return ChooseHosts(std::string(), std::string());
+  return ChooseHosts(platform::ReadProfileText(iniPath, kHostsSection, "Primary"),
+                     platform::ReadProfileText(iniPath, kHostsSection, "Secondary"));
+}
+
+UpdateServiceHosts UpdateServiceHostsFromIni(std::string_view iniText) {
+  return ChooseHosts(platform::FindProfileText(iniText, kHostsSection, "Primary"),
+                     platform::FindProfileText(iniText, kHostsSection, "Secondary"));
+}
+
 std::string VersionQueryUrl(std::string_view host, const ProductInfo& info) {
   std::string url = "http://";
   url += host;
   url += "/GetNewVersion.php?ProductName=";
-  url += info.productName;
+  url += EncodeParamText(info.productName);
   url += "&vendor=";
-  url += info.vendor;
+  url += EncodeParamText(info.vendor);
   url += "&CurrVersion=";
-  url += info.version;
+  url += EncodeParamText(info.version);
   url += "&Language=";
-  url += info.language;
+  url += EncodeParamText(info.language);
   url += "&OSVer=";
-  url += info.osVersionText;
+  url += EncodeParamText(info.osVersionText);
   url += "&HardwareID=";
-  url += info.hardwareId;
+  url += EncodeParamText(info.hardwareId);
   return url;
 }
 

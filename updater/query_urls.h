@@ -18,8 +18,14 @@ struct UpdateServiceHosts {
 // "[UpdateService]" section of the ini file at `iniPath`.
 UpdateServiceHosts ReadUpdateServiceHosts(const std::string& iniPath);
 
+// The same choice for the content of such a file, read as the POSIX build reads the file
+// (platform::FindProfileText).
+UpdateServiceHosts UpdateServiceHostsFromIni(std::string_view iniText);
+
 // "http://<host>/GetNewVersion.php?ProductName=...&vendor=...&CurrVersion=...&Language=...
-// &OSVer=...&HardwareID=...", the values inserted as they are (no percent-encoding).
+// &OSVer=...&HardwareID=...". Each value is passed through EncodeParamText, as the client's
+// request parameters are, so that a '&', '#' or blank in a product's registry value cannot add
+// a parameter, cut the query short or end the request line.
 std::string VersionQueryUrl(std::string_view host, const ProductInfo& info);
 
 struct QueryUrls {

@@ -8,6 +8,23 @@
 namespace quorin::updater {
 namespace {
 
+// The superscript digits one to three in UTF-8: Windows takes COM¹ to COM³ and LPT¹ to LPT³
+// for ports as well.
+constexpr std::string_view kSuperscriptDigits[] = {"\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
+
+bool IsPortName(std::string_view base) {
+  if (base.size() < 4 || (base.substr(0, 3) != "com" && base.substr(0, 3) != "lpt"))
+    return false;
+  const std::string_view number = base.substr(3);
+  if (number.size() == 1 && number[0] >= '1' && number[0] <= '9')
+    return true;
+  for (const std::string_view superscript : kSuperscriptDigits) {
+    if (number == superscript)
+      return true;
+  }
+  return false;
+}
+
 bool IsDeviceName(std::string_view name) {
   // Windows opens these devices whatever extension follows and whatever the folder.
   const std::string base = ToLowerAscii(name.substr(0, name.find('.')));
@@ -16,8 +33,17 @@ bool IsDeviceName(std::string_view name) {
     trimmed.remove_suffix(1);
   if (trimmed == "con" || trimmed == "prn" || trimmed == "aux" || trimmed == "nul")
     return true;
-  return trimmed.size() == 4 && (trimmed.substr(0, 3) == "com" || trimmed.substr(0, 3) == "lpt") &&
-         trimmed[3] >= '1' && trimmed[3] <= '9';
+  // The console's own input and output.
+  if (trimmed == "conin$" || trimmed == "conout$")
+    return true;
+  return IsPortName(trimmed);
+}
+
+// Characters no Windows file name may hold; '/' and '?' cannot reach the name.
+bool IsForbiddenInName(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7f || c == '\\' || c == ':' || c == '*' || c == '"' || c == '<' ||
+         c == '>' || c == '|';
 }
 
 }  // namespace
@@ -40,11 +66,14 @@ std::optional<std::string> StagedFileName(std::string_view url) {
   if (slash == std::string_view::npos)
     return std::nullopt;
   const std::string_view name = url.substr(slash + 1);
-  if (name.empty() || name == "." || name == "..")
+  if (name.empty())
+    return std::nullopt;
+  // Windows drops dots and blanks at the end of a name ("." and ".." among them), so the file
+  // written would not be the file recorded.
+  if (name.back() == '.' || name.back() == ' ')
     return std::nullopt;
   for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\' || c == ':' || byte < 0x20 || byte == 0x7f)
+    if (IsForbiddenInName(c))
       return std::nullopt;
   }
   if (IsDeviceName(name))

@@ -16,10 +16,11 @@ std::string StagingFolderPath(std::string_view programFolder);
 void PrepareStagingFolder(const std::string& stagingFolder);
 
 // The file name an offer's URL gives: its text after the last "/", without a query ("?...")
-// or fragment ("#..."). Nothing for a name that could lead outside the staging folder or to a
-// device: empty, "." or "..", one holding '\', ':' or a control character, or a Windows device
-// name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with or without an extension), and for
-// a URL without any "/".
+// or fragment ("#..."). Nothing for a name that could lead outside the staging folder, to a
+// device or to another file than the one recorded: empty; ending in a dot or blank (so "." and
+// ".." too); holding '\', ':', '*', '"', '<', '>', '|' or a control character; or a Windows
+// device name with or without an extension, in any case (CON, PRN, AUX, NUL, CONIN$, CONOUT$,
+// COM1 to COM9, COM¹ to COM³, LPT1 to LPT9, LPT¹ to LPT³); and for a URL without any "/".
 std::optional<std::string> StagedFileName(std::string_view url);
 
 // The staging folder, the separator, and the name.

@@ -45,6 +45,7 @@ RunOutcome RunUpdaterProgram(const std::vector<std::string>& words,
         return ComputeHardwareId(platform::SystemDiskProbe(), platform::ListNetworkAdapters());
       },
       showUsage,
+      DownloadLimits{},
   };
   return RunUpdater(words, services);
 }

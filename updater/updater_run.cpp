@@ -64,7 +64,8 @@ RunOutcome RunUpdater(const std::vector<std::string>& words, UpdaterServices& se
     }
 
     const std::string result =
-        name ? GetNewVersionFromNetwork(services.http, offer.url, stagedPath, services.agentName)
+        name ? GetNewVersionFromNetwork(services.http, offer.url, stagedPath, services.agentName,
+                                        services.downloadLimits)
              : std::string(kDownloadFailed);
     if (result != kDownloadSucceeded) {
       if (!log.Write("GetNewVersionFromNetwork failed:" + result + "\n")) {

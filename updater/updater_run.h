@@ -13,6 +13,7 @@
 
 #include "platform/http_client.h"
 #include "platform/settings_store.h"
+#include "updater/download.h"
 #include "updater/query_urls.h"
 #include "updater/shared_mem_int.h"
 #include "updater/updater_log.h"
@@ -33,6 +34,7 @@ struct UpdaterServices {
   std::function<std::string()> osVersionText;
   std::function<std::string()> hardwareId;
   std::function<void(const std::string& text)> showUsage;
+  DownloadLimits downloadLimits;
 };
 
 enum class RunOutcome {

@@ -71,11 +71,17 @@ VersionOffer QueryVersion(platform::HttpClient& http, const std::string& url) {
   const auto deadline = std::chrono::steady_clock::now() + kQueryBodyDeadline;
   std::string body;
   char buffer[4096];
-  while (body.size() < kMaxReplyBytes && std::chrono::steady_clock::now() < deadline) {
+  while (body.size() < kMaxReplyBytes) {
+    // A reply that breaks off (a read error, a cut connection, the deadline) is no answer:
+    // its last line may be cut, and a cut URL or checksum would send the download astray.
+    if (std::chrono::steady_clock::now() >= deadline)
+      return VersionOffer();
     const std::size_t want = std::min(sizeof buffer, kMaxReplyBytes - body.size());
     const std::ptrdiff_t got = response->Read(buffer, want);
-    if (got <= 0)
-      break;  // the end, or an error: what arrived so far still counts
+    if (got < 0)
+      return VersionOffer();
+    if (got == 0)
+      break;
     body.append(buffer, static_cast<std::size_t>(got));
   }
   return ParseVersionReply(body);

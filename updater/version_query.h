@@ -29,7 +29,9 @@ inline constexpr std::chrono::milliseconds kQueryBodyDeadline{30000};
 VersionOffer ParseVersionReply(std::string_view body);
 
 // One query: a GET of `url` answered with status 200, its body parsed. An empty URL, no answer
-// in time, a network error or any other status give an empty offer.
+// in time, a network error, any other status, or a body that breaks off (a read error, or not
+// complete within kQueryBodyDeadline) give an empty offer. A body longer than kMaxReplyBytes
+// is read up to that length only.
 VersionOffer QueryVersion(platform::HttpClient& http, const std::string& url);
 
 // A relative download URL made absolute against the primary query URL: "http://..." stays as

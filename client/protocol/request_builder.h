@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/param_encoding.h"
+
 namespace quorin::client {
 
 std::string BuildRequestLine(std::string_view path, bool isPost);
@@ -23,10 +25,8 @@ std::string BuildParam(std::string_view name, std::string_view value);
 
 std::string BuildBody(std::string_view parameters, bool isPost);
 
-// The text as it is, except for the characters that would change what the request means:
-// '%', '&', '=', '+', '#', the blank and every control character (CR and LF above all, which
-// would start a new header line) become %XX with uppercase hex digits. Everything else,
-// bytes above 127 included, is sent unchanged.
-std::string EncodeParamText(std::string_view text);
+// The parameter encoding lives in common/ because the updater's version query encodes its
+// values the same way; the client's callers keep their name for it.
+using quorin::EncodeParamText;
 
 }  // namespace quorin::client

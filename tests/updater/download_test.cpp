@@ -174,6 +174,28 @@ TEST(StagedFileName, TakesTheTextAfterTheLastSlashOnlyWhenItIsSafe) {
   EXPECT_EQ(StagedFileName("http://h/com10.exe"), "com10.exe");
   EXPECT_EQ(StagedFileName("http://h/console.exe"), "console.exe");
   EXPECT_FALSE(StagedFileName("no-slash-at-all"));
+
+  // The superscript ports, in the UTF-8 the name is held in.
+  EXPECT_FALSE(StagedFileName("http://h/COM\u00b9")) << "COM¹";
+  EXPECT_FALSE(StagedFileName("http://h/com\u00b2.exe")) << "COM² with an extension";
+  EXPECT_FALSE(StagedFileName("http://h/LPT\u00b3")) << "LPT³";
+  EXPECT_FALSE(StagedFileName("http://h/lpt\u00b9 .txt")) << "blanks before the extension";
+  EXPECT_EQ(StagedFileName("http://h/COM\u2074.exe"), "COM\u2074.exe") << "no COM⁴ device";
+  EXPECT_EQ(StagedFileName("http://h/com\u00b9\u00b9.exe"), "com\u00b9\u00b9.exe");
+  // The console's input and output, in any case.
+  EXPECT_FALSE(StagedFileName("http://h/CONIN$"));
+  EXPECT_FALSE(StagedFileName("http://h/conout$.log"));
+  EXPECT_FALSE(StagedFileName("http://h/CoNoUt$"));
+  EXPECT_EQ(StagedFileName("http://h/conin.exe"), "conin.exe");
+  // Windows drops a last dot or blank: the file written would not be the one recorded.
+  EXPECT_FALSE(StagedFileName("http://h/setup.exe.")) << "a last dot";
+  EXPECT_FALSE(StagedFileName("http://h/setup.exe ")) << "a last blank";
+  EXPECT_FALSE(StagedFileName("http://h/...")) << "dots only";
+  EXPECT_FALSE(StagedFileName("http://h/nul.exe. ?x=1")) << "before the query";
+  EXPECT_EQ(StagedFileName("http://h/my setup.exe"), "my setup.exe") << "a blank inside is fine";
+  // Characters Windows refuses in any name.
+  for (const char* name : {"a*.exe", "a\"b.exe", "a<b.exe", "a>b.exe", "a|b.exe"})
+    EXPECT_FALSE(StagedFileName(std::string("http://h/") + name)) << name;
   EXPECT_EQ(StagedFilePath("C:\\Q\\InstallFiles", '\\', "q.exe"), "C:\\Q\\InstallFiles\\q.exe");
   EXPECT_EQ(StagingFolderPath("C:\\Q\\"), "C:\\Q\\InstallFiles");
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@ struct FakeReply {
   std::optional<std::int64_t> contentLength;  // announced length, if any
   std::size_t chunk = 1 << 20;                // most bytes one read returns
   std::optional<std::size_t> failAt;          // a read at this body offset fails
+  std::function<void()> onRead;               // called as every read begins (to move a clock)
 };
 
 class FakeHttpClient : public platform::HttpClient {
@@ -52,6 +54,8 @@ class FakeHttpClient : public platform::HttpClient {
     std::optional<std::int64_t> ContentLength() const override { return reply_.contentLength; }
     std::ptrdiff_t Read(void* buffer, std::size_t size) override {
       readSizes_.push_back(size);
+      if (reply_.onRead)
+        reply_.onRead();
       if (reply_.failAt && at_ >= *reply_.failAt)
         return -1;
       std::size_t take = std::min({size, reply_.chunk, reply_.body.size() - at_});

@@ -74,7 +74,8 @@ class UpdaterRunTest : public ::testing::Test {
                                journal_.push_back("hardware id");
                                return std::string("d41d8cd98f00b204e9800998ecf8427e");
                              },
-                             [this](const std::string& text) { usage_.push_back(text); }};
+                             [this](const std::string& text) { usage_.push_back(text); },
+                             limits_};
     return RunUpdater(words, services);
   }
   void OfferReply(const std::string& checksum, const std::string& extra = "") {
@@ -97,6 +98,7 @@ class UpdaterRunTest : public ::testing::Test {
   platform::ManualClock clock_;
   UpdaterLog log_{folder_.File("BRWK_EnableDebug"), folder_.File("Brenwick.log"), clock_};
   std::vector<std::string> usage_;
+  DownloadLimits limits_;
   const std::string file_ = testing::PatternBytes(3000);
 };
 
@@ -207,6 +209,15 @@ TEST_F(UpdaterRunTest, LogsAFailedDownloadAndEnds) {
   http_.Add({.body = "CurrentVersion=2.1.0\nURL=ftp://files.example/q.exe\n"});
   EXPECT_EQ(Run(), RunOutcome::DownloadFailed);
   EXPECT_EQ(http_.requests.back().url, "http://update1.example/ftp://files.example/q.exe");
+
+  // A body beyond the size limit ends the run as a failed download, and no file is left.
+  limits_.maxFileBytes = 2999;
+  OfferReply(Md5Text(file_));
+  http_.Add({.status = 200, .body = file_});
+  EXPECT_EQ(Run(), RunOutcome::DownloadFailed);
+  EXPECT_EQ(http_.RemainingReplies(), 0u) << "the download was requested";
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "InstallFiles" / "q.exe"));
+  EXPECT_FALSE(Recorded("NewVersionNumber"));
 }
 
 TEST_F(UpdaterRunTest, NeverWritesOrRecordsAnUnsafeFileName) {

@@ -74,9 +74,12 @@ TEST(QueryVersion, ReadsOnlyAStatus200AnswerAndBoundsTheWait) {
   EXPECT_EQ(QueryVersion(http, "http://u/"), VersionOffer());
   http.Add({.answered = false});
   EXPECT_EQ(QueryVersion(http, "http://u/"), VersionOffer()) << "no answer in time";
-  http.Add({.body = "CurrentVersion=2.0\nURL=/a", .failAt = 23});
-  EXPECT_EQ(QueryVersion(http, "http://u/").currentVersion, "2.0")
-      << "what arrived before a broken transfer still counts";
+  http.Add({.body = "CurrentVersion=2.0\nURL=/a.exe\n", .failAt = 23});
+  EXPECT_EQ(QueryVersion(http, "http://u/"), VersionOffer())
+      << "a reply broken off by a read error is no answer, not a shorter one (URL=/a)";
+  http.Add({.body = "CurrentVersion=2.0\nURL=/a.exe\n", .chunk = 4, .failAt = 30});
+  EXPECT_EQ(QueryVersion(http, "http://u/"), VersionOffer())
+      << "also when every line has arrived before the error";
 }
 
 TEST(QueryVersion, ReadsAtMost64KiBOfTheReply) {
@@ -147,11 +150,26 @@ TEST(QueryUrls, BuildTheTwoHostUrlsOrUseTheProductsOwn) {
   info.hardwareId = "d41d8cd98f00b204e9800998ecf8427e";
   const QueryUrls urls = ChooseQueryUrls("", {"update1.example", "update2.example:81"}, info);
   EXPECT_EQ(urls.primary,
-            "http://update1.example/GetNewVersion.php?ProductName=Quorin Free&vendor=tilro"
-            "&CurrVersion=4.2.0&Language=zh&cn&OSVer=6.1.7601_1.0"
+            "http://update1.example/GetNewVersion.php?ProductName=Quorin%20Free&vendor=tilro"
+            "&CurrVersion=4.2.0&Language=zh%26cn&OSVer=6.1.7601_1.0"
             "&HardwareID=d41d8cd98f00b204e9800998ecf8427e")
-      << "values go in as they are, without percent-encoding";
+      << "a blank or '&' in a value cannot end the request line or add a parameter";
   EXPECT_EQ(urls.secondary.substr(0, 30), "http://update2.example:81/GetN");
+
+  // Every one of the six values is encoded: a '#' would cut the query short, a '=' or '+'
+  // would change how the service reads it, CR and LF would start a header line.
+  info.productName = "Q#1";
+  info.vendor = "a=b";
+  info.version = "1+2";
+  info.language = "x\r\nHost: evil";
+  info.osVersionText = "6.1 SP1";
+  info.hardwareId = "100%";
+  EXPECT_EQ(VersionQueryUrl("h", info),
+            "http://h/GetNewVersion.php?ProductName=Q%231&vendor=a%3Db&CurrVersion=1%2B2"
+            "&Language=x%0D%0AHost:%20evil&OSVer=6.1%20SP1&HardwareID=100%25");
+  info.productName = "用户";
+  EXPECT_NE(VersionQueryUrl("h", info).find("?ProductName=用户&vendor="), std::string::npos)
+      << "bytes above 127 go as they are, as in the client's requests";
 
   const QueryUrls own = ChooseQueryUrls("HTTP://own.example/v?x", {"a", "b"}, info);
   EXPECT_EQ(own.primary, "HTTP://own.example/v?x") << "used exactly as stored";
@@ -170,6 +188,10 @@ TEST(QueryUrls, TakeTheHostsFromTheIniFileBesideTheProgram) {
   const UpdateServiceHosts hosts = ReadUpdateServiceHosts(folder.File("Brenwick.ini"));
   EXPECT_EQ(hosts.primary, "127.0.0.55:18101") << "names ignore case, blanks around go";
   EXPECT_EQ(hosts.secondary, "update2.tilro.net") << "an empty value keeps the built-in host";
+  const UpdateServiceHosts fromText =
+      UpdateServiceHostsFromIni(testing::ReadWholeFile(folder.path() / "Brenwick.ini"));
+  EXPECT_EQ(fromText.primary, hosts.primary) << "the text is read as the file is";
+  EXPECT_EQ(fromText.secondary, hosts.secondary);
 }
 
 TEST(ProfileText, ReadsIniValuesAsWindowsDoes) {

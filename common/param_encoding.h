@@ -1,0 +1,16 @@
+// Request parameters in URLs and form bodies, shared by the client's requests and the updater's
+// version query.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorin {
+
+// The text as it is, except for the characters that would change what the request means:
+// '%', '&', '=', '+', '#', the blank and every control character (CR and LF above all, which
+// would start a new header line) become %XX with uppercase hex digits. Everything else,
+// bytes above 127 included, is sent unchanged.
+std::string EncodeParamText(std::string_view text);
+
+}  // namespace quorin
