@@ -28,6 +28,8 @@ std::optional<Result> CallWithin(std::chrono::milliseconds timeout, Call call,
     std::condition_variable done;
     std::optional<Result> result;
   };
+  if (stop.StopRequested())
+    return std::nullopt;
   auto shared = std::make_shared<Shared>();
   try {
     std::thread([shared, call = std::move(call)]() mutable {

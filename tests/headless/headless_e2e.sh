@@ -66,6 +66,9 @@ finish() {
   [ -n "${client_pid:-}" ] && kill -9 "$client_pid" 2>/dev/null
   if [ -n "$wine" ]; then
     "$wine" reg delete "$key" /f >/dev/null 2>&1
+    # The window tests share the prefix on displays of their own: leave no server behind.
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
   fi
   rm -rf "$work"
 }
