@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/full_disk.h"
 #include "tests/support/temp_path.h"
 
 #include <filesystem>
@@ -113,7 +114,11 @@ TEST_F(AtomicFileTest, ConcurrentWritersNeverShareATemporaryFile) {
   }
   for (auto& writer : writers)
     writer.join();
-  EXPECT_FALSE(failed[0] || failed[1]) << "each write had a temporary file of its own";
+  // POSIX renames over a file being replaced; Windows refuses a rename while another one
+  // replaces the same target (ERROR_ACCESS_DENIED), which is why savers there hold a lock.
+  if (quorin::testing::PosixMode(directory_)) {
+    EXPECT_FALSE(failed[0] || failed[1]) << "each write had a temporary file of its own";
+  }
   const std::string last = Contents(target);
   EXPECT_TRUE(last == first || last == second) << "one write whole, never a mix";
   EXPECT_EQ(Names(directory_), std::set<std::string>{"data.bin"});
