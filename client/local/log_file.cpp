@@ -1,11 +1,11 @@
 #include "client/local/log_file.h"
 
 #include <cstdio>
-#include <mutex>
 
 #include "client/app/format_time.h"
 #include "client/protocol/field_split.h"
 #include "common/text_tools.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
 
@@ -18,25 +18,39 @@ constexpr std::size_t kMaxLineLength = 255;
 constexpr int kImageInformation = 2;
 constexpr int kImageProblem = 4;
 
-// Appends from this process go out one at a time, so lines never interleave.
-std::mutex g_appendMutex;
-
 std::string LogPath(const ClientContext& context) {
   return context.Read([](const ClientState& state) { return state.logFileName.str(); });
 }
 
+// The open log file as a source of characters.
+struct FileCharacters {
+  std::FILE* file;
+  int Get() { return std::fgetc(file); }
+  void Unget(int c) { std::ungetc(c, file); }
+};
+
+// A file's text as a source of characters, read as the C library reads the file.
+struct TextCharacters {
+  std::string_view text;
+  std::size_t at = 0;
+  int Get() { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; }
+  void Unget(int) { --at; }
+};
+
 // Reads one line of at most 255 characters; a longer line comes back in pieces. Nothing at
-// the end of the file.
-std::optional<std::string> ReadLine(std::FILE* file) {
+// the end of the file. One reading for the file and for its text, so that the fuzzed text
+// reader is the file reader.
+template <typename Characters>
+std::optional<std::string> ReadLine(Characters& source) {
   std::string line;
   int c = 0;
-  while (line.size() < kMaxLineLength && (c = std::fgetc(file)) != EOF && c != '\n') {
+  while (line.size() < kMaxLineLength && (c = source.Get()) != EOF && c != '\n') {
     line += static_cast<char>(c);
   }
   if (line.size() == kMaxLineLength) {
-    c = std::fgetc(file);
+    c = source.Get();
     if (c != '\n' && c != EOF)
-      std::ungetc(c, file);
+      source.Unget(c);
     return line;
   }
   if (c == EOF && line.empty())
@@ -48,7 +62,8 @@ std::optional<LogEntry> ReadEntry(ClientContext& context) {
   UniqueFile& reader = context.LogReader();
   if (!reader)
     return std::nullopt;
-  const auto line = ReadLine(reader.get());
+  FileCharacters source{reader.get()};
+  const auto line = ReadLine(source);
   if (!line) {
     reader.reset();
     return std::nullopt;
@@ -64,17 +79,9 @@ void AppendLogEntry(ClientContext& context, const Settings& settings, int type,
     return;
   const auto time =
       FormatTimeMs(kTimeFormat, platform::CurrentClock().LocalTime(), kTimeBufferSize);
-  std::string line = std::to_string(type) + "|";
-  line += ReplaceChar(ReplaceChar(message, '\r', ' '), '\n', ' ');
-  line += "|" + time.value_or(std::string()) + "\n";
-
-  const std::string path = LogPath(context);
-  std::lock_guard lock(g_appendMutex);
-  platform::StdioFile file = platform::OpenStdioFile(path, "a+");
-  if (!file)
-    return;
-  std::fwrite(line.data(), 1, line.size(), file.get());
-  std::fflush(file.get());
+  const std::string line = FormatLogLine(type, message, time.value_or(std::string()));
+  // The platform's lock on the file orders appends of all threads and processes.
+  platform::AppendTextWhole(LogPath(context), line);
 }
 
 void AppendLogEntry(int type, std::string_view message) {
@@ -82,8 +89,7 @@ void AppendLogEntry(int type, std::string_view message) {
 }
 
 void ClearLog(const ClientContext& context) {
-  std::lock_guard lock(g_appendMutex);
-  platform::OpenStdioFile(LogPath(context), "w");
+  platform::EmptyFile(LogPath(context));
 }
 
 std::optional<LogEntry> OpenLogForReading(ClientContext& context) {
@@ -108,6 +114,21 @@ LogEntry ParseLogLine(std::string_view line) {
   if (fields.size() > 2)
     entry.time = fields[2];
   return entry;
+}
+
+std::string FormatLogLine(int type, std::string_view message, std::string_view time) {
+  const auto oneLine = [](std::string_view text) {
+    return ReplaceChar(ReplaceChar(text, '\r', ' '), '\n', ' ');
+  };
+  return std::to_string(type) + "|" + oneLine(message) + "|" + oneLine(time) + "\n";
+}
+
+std::vector<LogEntry> ParseLogText(std::string_view text) {
+  std::vector<LogEntry> entries;
+  TextCharacters source{text};
+  while (const auto line = ReadLine(source))
+    entries.push_back(ParseLogLine(*line));
+  return entries;
 }
 
 std::vector<LogViewerItem> LogViewerItems(ClientContext& context, int maxLog) {

@@ -30,7 +30,8 @@ struct LogEntry {
 };
 
 // Appends one entry with the current local time, when logging is on. Line breaks in the
-// message become blanks so that one entry stays one line. Failures lose the entry silently.
+// message become blanks so that one entry stays one line. The line is written whole or not at
+// all (a full disk loses the entry, never half of it); failures lose the entry silently.
 void AppendLogEntry(ClientContext& context, const Settings& settings, int type,
                     std::string_view message);
 // The same for the process's record and settings.
@@ -48,6 +49,14 @@ std::optional<LogEntry> NextLogEntry(ClientContext& context);
 // One line (without its line end) as an entry: the type is the leading number (0 when there
 // is none), then the message and the time; missing fields stay empty.
 LogEntry ParseLogLine(std::string_view line);
+
+// The line AppendLogEntry writes, with its line feed: "type|message|time\n", line breaks inside
+// the message and the time written as blanks.
+std::string FormatLogLine(int type, std::string_view message, std::string_view time);
+
+// The entries the reader finds in a file's text, in order: lines of at most 255 characters,
+// a longer line read in pieces, each piece its own entry.
+std::vector<LogEntry> ParseLogText(std::string_view text);
 
 // What the log page shows: the oldest `maxLog` entries of the file, the newest of them first,
 // with image 2 for information and image 4 for every other type.

@@ -1,10 +1,14 @@
 #include "client/protocol/profile_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "common/text_tools.h"
 #include "platform/atomic_file.h"
+#include "platform/file_lock.h"
 #include "platform/program_path.h"
 #include "platform/stdio_file.h"
 
@@ -41,6 +45,31 @@ void WriteTextField(std::string& out, std::string_view text) {
   out.append(kTextFieldSize - kept.size(), '\0');
 }
 
+std::string LockPath(const std::string& path) {
+  return path + ".lock";
+}
+
+// The profiles in the file; an empty set when there is no file, nothing when the file exists
+// but could not be read.
+std::optional<ProfileSet> ReadProfileFile(const std::string& path) {
+  std::error_code error;
+  const bool exists = std::filesystem::exists(
+      std::filesystem::path(std::u8string(path.begin(), path.end())), error);
+  if (error)
+    return std::nullopt;
+  if (!exists)
+    return ProfileSet();
+  platform::StdioFile file = platform::OpenStdioFile(path, "rb");
+  if (!file)
+    return std::nullopt;
+  // Bytes beyond the tenth record are never used, so no more are read.
+  std::array<char, kMaxFileSize> buffer{};
+  const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), file.get());
+  if (std::ferror(file.get()))
+    return std::nullopt;
+  return DecodeProfiles(std::string_view(buffer.data(), read));
+}
+
 }  // namespace
 
 ProfileSet DecodeProfiles(std::string_view bytes) {
@@ -75,17 +104,31 @@ std::string EncodeProfiles(const ProfileSet& set) {
 }
 
 ProfileSet LoadProfiles(const std::string& path) {
-  platform::StdioFile file = platform::OpenStdioFile(path, "rb");
-  if (!file)
-    return ProfileSet();
-  // Bytes beyond the tenth record are never used, so no more are read.
-  std::array<char, kMaxFileSize> buffer{};
-  const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), file.get());
-  return DecodeProfiles(std::string_view(buffer.data(), read));
+  // Windows cannot replace a file that a reader holds open, so a reader waits for a save in
+  // progress and a save for the readers. No lock file yet means no save has ever run.
+  const platform::FileLock lock =
+      platform::FileLock::Acquire(LockPath(path), platform::FileLock::Mode::Shared, false);
+  return ReadProfileFile(path).value_or(ProfileSet());
 }
 
 bool SaveProfile(const std::string& path, const UserProfile& profile, bool makeCurrent) {
-  ProfileSet set = LoadProfiles(path);
+  const platform::FileLock lock =
+      platform::FileLock::Acquire(LockPath(path), platform::FileLock::Mode::Exclusive);
+  if (!lock)
+    return false;
+  // Every saver holds the lock while its temporary file exists: any found now was left by a
+  // saver that was killed, and holds passwords.
+  platform::RemoveStaleTemporaryFiles(path);
+  const auto set = ReadProfileFile(path);
+  // A file that could not be read would be replaced by one holding only the new profile.
+  if (!set)
+    return false;
+  return platform::WriteFileAtomically(path,
+                                       EncodeProfiles(WithProfile(*set, profile, makeCurrent)));
+}
+
+ProfileSet WithProfile(ProfileSet set, const UserProfile& profile, bool makeCurrent) {
+  set.count = std::clamp<std::int32_t>(set.count, 0, static_cast<std::int32_t>(kMaxProfiles));
   std::int32_t index = -1;
   for (std::int32_t i = 0; i < set.count; ++i) {
     if (set.profiles[static_cast<std::size_t>(i)].userName.str() == profile.userName.str()) {
@@ -98,7 +141,7 @@ bool SaveProfile(const std::string& path, const UserProfile& profile, bool makeC
   set.profiles[static_cast<std::size_t>(index)] = profile;
   if (makeCurrent)
     set.currentIndex = index;
-  return platform::WriteFileAtomically(path, EncodeProfiles(set));
+  return set;
 }
 
 std::optional<UserProfile> FindProfile(const std::string& path, std::string_view userName) {

@@ -8,7 +8,10 @@
 //                       int32 savePassword (1: remember the password)
 // Whole records only; at most ten are read, a trailing partial record is ignored.
 //
-// Every call reads the file afresh; SaveProfile replaces it whole and atomically.
+// Every call reads the file afresh; SaveProfile replaces it whole and atomically, readable by
+// its owner only on POSIX since it holds passwords. The console client, the windowed client and
+// the service may save at once: each read-modify-write holds the lock file "<path>.lock", so
+// no save loses another's profile, and a file that exists but cannot be read is never replaced.
 #pragma once
 
 #include <array>
@@ -40,11 +43,14 @@ struct ProfileSet {
 // The profiles in the file; a missing or short file gives an empty set. Never fails.
 ProfileSet LoadProfiles(const std::string& path);
 
-// Stores `profile`: it replaces the profile whose user name matches exactly (letter case
-// counts), else it is appended, else (ten stored) it replaces profile 0. With `makeCurrent`
-// its index becomes the current one. False when the file could not be written; the old file
-// is then left as it was.
+// Stores `profile` in the file as WithProfile does. False when the file could not be read or
+// written; the old file is then left as it was.
 bool SaveProfile(const std::string& path, const UserProfile& profile, bool makeCurrent);
+
+// `set` with `profile` stored: it replaces the profile whose user name matches exactly (letter
+// case counts), else it is appended, else (ten stored) it replaces profile 0. With
+// `makeCurrent` its index becomes the current one.
+ProfileSet WithProfile(ProfileSet set, const UserProfile& profile, bool makeCurrent);
 
 // The first profile whose user name equals `userName` regardless of letter case.
 std::optional<UserProfile> FindProfile(const std::string& path, std::string_view userName);

@@ -27,8 +27,11 @@ class XdgAutoStart : public AutoStartEntry {
 // $XDG_CONFIG_HOME/autostart, else $HOME/.config/autostart.
 std::filesystem::path DefaultAutoStartDirectory();
 
-// The Exec key's quoting of one program path, and back (a path holding blanks or quotes must be
-// quoted, with '"', '`', '$' and '\' escaped inside the quotes).
+// The Exec key's value for one program path, and back: a literal '%' is written "%%"; a path
+// holding blanks, quotes or other reserved characters is quoted, with '"', '`', '$' and '\'
+// escaped inside the quotes; then every backslash is doubled, since the value's own escapes are
+// read before the quoting. Write refuses a path holding a line break or another control
+// character, which no desktop entry value can hold.
 std::string QuoteExecArgument(std::string_view path);
 std::optional<std::string> UnquoteExecArgument(std::string_view exec);
 

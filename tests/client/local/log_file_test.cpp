@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/full_disk.h"
 #include "tests/support/temp_path.h"
 
 #include <filesystem>
@@ -144,6 +145,45 @@ TEST_F(LogFileTest, ViewerShowsTheOldestEntriesNewestFirst) {
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].message, "fresh");
   EXPECT_EQ(FileText().rfind("0|fresh|", 0), 0u) << "a new first line";
+}
+
+TEST_F(LogFileTest, TheTextReaderReadsAsTheFileReader) {
+  const std::string text = "0|Logged in|2010-08-04 09:56:53\n\n2|" + std::string(300, 'x') + "\n" +
+                           std::string(255, 'y') + "\n1|a\n  7x|msg|time  \nlast";
+  std::ofstream(path_, std::ios::binary) << text;
+  std::vector<LogEntry> fromFile;
+  for (auto entry = OpenLogForReading(context_); entry; entry = NextLogEntry(context_))
+    fromFile.push_back(*entry);
+  const std::vector<LogEntry> fromText = ParseLogText(text);
+  ASSERT_EQ(fromText.size(), 8u) << "a 255-character piece takes its line feed with it";
+  ASSERT_EQ(fromFile.size(), fromText.size());
+  for (std::size_t i = 0; i < fromText.size(); ++i) {
+    EXPECT_EQ(fromFile[i].type, fromText[i].type) << i;
+    EXPECT_EQ(fromFile[i].message.str(), fromText[i].message.str()) << i;
+    EXPECT_EQ(fromFile[i].time.str(), fromText[i].time.str()) << i;
+  }
+  EXPECT_EQ(fromText[7].message, "") << "an unfinished last line is read too";
+  EXPECT_EQ(fromText[7].type, 0);
+}
+
+TEST_F(LogFileTest, AFullDiskLosesTheEntryWhole) {
+  settings_.SetLogEnabled(true);
+  AppendLogEntry(context_, settings_, kLogInformation, "Logged in");
+  const std::string before = FileText();
+  // Room for a few bytes of the next line only.
+  const auto appended = quorin::testing::RunOnFullDisk(before.size() + 8, [&] {
+    AppendLogEntry(context_, settings_, kLogRequestFailed, "the login server did not answer");
+    return 0;
+  });
+  if (!appended)
+    GTEST_SKIP() << "no file size limit here";
+  EXPECT_EQ(FileText(), before) << "no half line is left";
+  AppendLogEntry(context_, settings_, kLogNoAddress, "no address");
+  const auto items = LogViewerItems(context_, 100);
+  ASSERT_EQ(items.size(), 2u) << "the next entry starts a line of its own";
+  EXPECT_EQ(items[0].message, "no address");
+  EXPECT_EQ(items[0].time, "2010-08-04 09:56:53");
+  EXPECT_EQ(items[1].message, "Logged in");
 }
 
 TEST_F(LogFileTest, UnwritableFileLosesTheEntrySilently) {
