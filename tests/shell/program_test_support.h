@@ -41,13 +41,13 @@ class ClientRun {
   bool started() const { return process_ != nullptr; }
   DWORD processId() const { return processId_; }
   // The exit code once the process has ended within the limit; nothing while it still runs.
-  std::optional<DWORD> WaitForExit(DWORD limitMs = 20000);
+  std::optional<DWORD> WaitForExit(DWORD limitMs = 60000);
   bool Running() const;
 
   // The main window (template 102) once it shows; null when it did not.
-  HWND MainWindow(DWORD limitMs = 20000);
+  HWND MainWindow(DWORD limitMs = 60000);
   // The client's message dialog (template 154) once it shows; null when it did not.
-  HWND MessageDialog(DWORD limitMs = 20000);
+  HWND MessageDialog(DWORD limitMs = 60000);
   // Ends the client through its exit button and the confirmation; true when it ended.
   bool ExitThroughTheButton();
 

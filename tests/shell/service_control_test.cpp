@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 using platform::QueryServiceState;
 
 bool WaitForState(const char* name, int state) {
-  return WaitUntil([&] { return QueryServiceState(name) == state; }, 15s);
+  return WaitUntil([&] { return QueryServiceState(name) == state; });
 }
 
 // Records what the switch does to the settings dialog and the account.

@@ -114,7 +114,7 @@ bool TakeScreenshot(const std::wstring& name) {
   if (file == INVALID_HANDLE_VALUE)
     return false;
   ::CloseHandle(file);
-  const bool answered = WaitUntil([&] { return FileExists(done); }, std::chrono::seconds(20));
+  const bool answered = WaitUntil([&] { return FileExists(done); });
   ::DeleteFileW(done.c_str());
   return answered;
 }

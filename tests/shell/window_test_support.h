@@ -15,7 +15,7 @@ std::wstring Environment(const wchar_t* name);
 
 // Polls `done` every 50 ms until it holds or `limit` has passed; true when it held.
 bool WaitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(20));
+               std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 // The visible top-level windows of a process (or of a thread), in Z order.
 std::vector<HWND> VisibleWindowsOfProcess(DWORD processId);
