@@ -3,11 +3,17 @@
 # run its dialogs inside a test program.
 enable_language(RC)
 
-file(GLOB QUORIN_CLIENT_WINDOW_SOURCES CONFIGURE_DEPENDS
-     ${CMAKE_CURRENT_SOURCE_DIR}/app/win32/*.cpp
-     ${CMAKE_CURRENT_SOURCE_DIR}/ui/*.cpp
-     ${CMAKE_CURRENT_SOURCE_DIR}/controls/*.cpp)
-list(REMOVE_ITEM QUORIN_CLIENT_WINDOW_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app/win32/main.cpp)
+set(QUORIN_CLIENT_WINDOW_SOURCES
+  framework/app_base.cpp
+  framework/dialog_base.cpp
+  framework/resource_module.cpp
+  app/language_file.cpp
+  app/message_dialog.cpp
+  app/product_title.cpp
+  app/quorin_app.cpp
+  app/quorin_dlg.cpp
+  app/skin_host.cpp
+  app/start_up_steps.cpp)
 
 add_library(quorin_client_windows STATIC ${QUORIN_CLIENT_WINDOW_SOURCES})
 target_include_directories(quorin_client_windows PUBLIC ${PROJECT_SOURCE_DIR})
@@ -23,7 +29,7 @@ target_include_directories(quorin_client_exe_resources PRIVATE ${PROJECT_SOURCE_
 set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/QuorinFree.rc PROPERTIES
   OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/QuorinFree.exe.manifest;${PROJECT_SOURCE_DIR}/resources/skin/QuorinFree.ico")
 
-add_executable(QuorinFree WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/app/win32/main.cpp
+add_executable(QuorinFree WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp
                $<TARGET_OBJECTS:quorin_client_exe_resources>)
 target_link_libraries(QuorinFree PRIVATE quorin_client_windows)
 target_link_options(QuorinFree PRIVATE -municode)

@@ -6,17 +6,17 @@
 #include <mutex>
 #include <thread>
 
-#include "client/app/client_texts.h"
-#include "client/app/format_time.h"
-#include "client/app/reply_codes.h"
 #include "client/headless/status_printer.h"
+#include "client/local/profile_file.h"
 #include "client/monitor/confirmation.h"
 #include "client/monitor/monitor_wiring.h"
 #include "client/monitor/status_refresh.h"
 #include "client/monitor/task_reaper.h"
 #include "client/protocol/login.h"
-#include "client/protocol/profile_file.h"
 #include "client/protocol/provider_config.h"
+#include "client/texts/client_texts.h"
+#include "client/texts/format_time.h"
+#include "client/texts/reply_codes.h"
 #include "platform/clock.h"
 #include "platform/stoppable_thread.h"
 

@@ -9,9 +9,9 @@
 #include <ostream>
 #include <string>
 
-#include "client/app/string_table.h"
 #include "client/headless/headless_options.h"
 #include "client/protocol/request_environment.h"
+#include "client/texts/string_table.h"
 
 namespace quorin::client {
 

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "client/app/string_table.h"
 #include "client/headless/headless_options.h"
 #include "client/headless/headless_session.h"
 #include "client/headless/update_host_check.h"
-#include "client/protocol/client_context.h"
-#include "client/protocol/profile_file.h"
+#include "client/local/profile_file.h"
 #include "client/protocol/request_environment.h"
+#include "client/record/client_context.h"
+#include "client/texts/string_table.h"
 #include "platform/clock.h"
 #include "platform/data_directory.h"
 #include "platform/network.h"

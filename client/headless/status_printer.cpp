@@ -1,7 +1,7 @@
 #include "client/headless/status_printer.h"
 
-#include "client/app/format_time.h"
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
+#include "client/texts/format_time.h"
 
 namespace quorin::client {
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "client/app/format_time.h"
-#include "client/protocol/field_split.h"
+#include "client/texts/field_split.h"
+#include "client/texts/format_time.h"
 #include "common/text_tools.h"
 #include "platform/atomic_file.h"
 #include "platform/clock.h"

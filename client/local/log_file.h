@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "client/local/settings.h"
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 #include "common/bounded_text.h"
 
 namespace quorin::client {

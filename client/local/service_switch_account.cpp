@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
-#include "client/protocol/account_key.h"
-#include "client/protocol/profile_file.h"
+#include "client/local/profile_file.h"
+#include "client/record/account_key.h"
 
 namespace quorin::client {
 

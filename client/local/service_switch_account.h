@@ -6,7 +6,7 @@
 #include <string>
 
 #include "client/local/service_switch.h"
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 
 namespace quorin::client {
 

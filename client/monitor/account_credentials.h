@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 
 namespace quorin::client {
 

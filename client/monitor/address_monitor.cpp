@@ -1,7 +1,7 @@
 #include "client/monitor/address_monitor.h"
 
-#include "client/app/string_table.h"
-#include "client/protocol/account_key.h"
+#include "client/record/account_key.h"
+#include "client/texts/string_table.h"
 #include "platform/clock.h"
 
 namespace quorin::client {

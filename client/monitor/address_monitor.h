@@ -20,7 +20,7 @@
 #include "client/monitor/current_address.h"
 #include "client/monitor/first_hop_probe.h"
 #include "client/monitor/monitor_shared.h"
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 #include "platform/stop_token.h"
 
 namespace quorin::client {

@@ -3,7 +3,7 @@
 #include <system_error>
 #include <vector>
 
-#include "client/protocol/account_key.h"
+#include "client/record/account_key.h"
 #include "platform/clock.h"
 
 namespace quorin::client {

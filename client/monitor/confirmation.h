@@ -18,7 +18,7 @@
 #include <string_view>
 #include "platform/stoppable_thread.h"
 
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 #include "platform/stop_token.h"
 
 namespace quorin::client {

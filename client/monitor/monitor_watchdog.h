@@ -13,7 +13,7 @@
 
 #include "client/monitor/address_monitor.h"
 #include "client/monitor/monitor_shared.h"
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 #include "platform/stop_token.h"
 
 namespace quorin::client {

@@ -5,10 +5,10 @@
 
 #include <memory>
 
-#include "client/app/string_table.h"
 #include "client/monitor/address_monitor.h"
 #include "client/monitor/confirmation.h"
 #include "client/protocol/request_environment.h"
+#include "client/texts/string_table.h"
 
 namespace quorin::client {
 

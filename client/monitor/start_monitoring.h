@@ -8,7 +8,7 @@
 #include "client/monitor/address_monitor.h"
 #include "client/monitor/monitor_shared.h"
 #include "client/monitor/task_reaper.h"
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 
 namespace quorin::client {
 

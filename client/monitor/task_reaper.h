@@ -8,7 +8,7 @@
 #include <vector>
 #include "platform/stoppable_thread.h"
 
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 
 namespace quorin::client {
 

@@ -1,6 +1,6 @@
 #include "client/protocol/account_replies.h"
 
-#include "client/app/string_table.h"
+#include "client/texts/string_table.h"
 #include "common/text_tools.h"
 
 namespace quorin::client {

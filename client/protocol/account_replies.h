@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "client/app/client_texts.h"
-#include "client/app/reply_codes.h"
+#include "client/texts/client_texts.h"
+#include "client/texts/reply_codes.h"
 
 namespace quorin::client {
 

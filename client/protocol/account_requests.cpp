@@ -1,10 +1,10 @@
 #include "client/protocol/account_requests.h"
 
-#include "client/app/string_table.h"
 #include "client/local/log_file.h"
 #include "client/protocol/account_replies.h"
 #include "client/protocol/request_builder.h"
 #include "client/protocol/zone_list.h"
+#include "client/texts/string_table.h"
 #include "common/text_tools.h"
 
 namespace quorin::client {

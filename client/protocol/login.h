@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "client/app/reply_codes.h"
-#include "client/protocol/client_context.h"
 #include "client/protocol/request_environment.h"
+#include "client/record/client_context.h"
+#include "client/texts/reply_codes.h"
 
 namespace quorin::client {
 

@@ -8,11 +8,11 @@
 #include <functional>
 #include <string_view>
 
-#include "client/app/client_texts.h"
-#include "client/app/reply_codes.h"
 #include "client/local/settings.h"
-#include "client/protocol/client_context.h"
 #include "client/protocol/server_connection.h"
+#include "client/record/client_context.h"
+#include "client/texts/client_texts.h"
+#include "client/texts/reply_codes.h"
 #include "platform/http_client.h"
 #include "platform/stop_token.h"
 #include "platform/tcp_connection.h"

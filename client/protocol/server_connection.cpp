@@ -1,7 +1,7 @@
 #include "client/protocol/server_connection.h"
 
-#include "client/app/client_texts.h"
 #include "client/protocol/provider_config.h"
+#include "client/texts/client_texts.h"
 #include "platform/clock.h"
 
 namespace quorin::client {

@@ -1,6 +1,6 @@
 #include "client/protocol/upgrade_info.h"
 
-#include "client/protocol/field_split.h"
+#include "client/texts/field_split.h"
 #include "common/text_tools.h"
 
 namespace quorin::client {

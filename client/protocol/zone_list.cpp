@@ -1,6 +1,6 @@
 #include "client/protocol/zone_list.h"
 
-#include "client/protocol/field_split.h"
+#include "client/texts/field_split.h"
 #include "common/text_tools.h"
 
 namespace quorin::client {

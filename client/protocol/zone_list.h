@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "client/local/settings.h"
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 
 namespace quorin::client {
 

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "client/app/win32/outside_components.h"
+#include "client/app/outside_components.h"
 
 extern "C" {
 __declspec(dllexport) void __stdcall SetMsgBoxFunc(MessageBoxFunction function);

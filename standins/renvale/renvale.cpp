@@ -7,7 +7,7 @@
 #include <cwchar>
 #include <string>
 
-#include "client/app/win32/outside_components.h"
+#include "client/app/outside_components.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-#include "client/app/win32/skin_object.h"
+#include "client/app/skin_object.h"
 #include "standins/skin/skin_server.h"
 
 namespace quorin::skin {

@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "client/app/win32/skin_object.h"
+#include "client/app/skin_object.h"
 #include "standins/skin/skin_server.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "client/app/string_table.h"
 #include "client/protocol/account_replies.h"
 #include "client/protocol/upgrade_info.h"
 #include "client/protocol/zone_list.h"
+#include "client/texts/string_table.h"
 #include "common/text_tools.h"
 #include "tests/client/protocol/test_settings.h"
 #include "tests/fuzz/fuzz_target.h"

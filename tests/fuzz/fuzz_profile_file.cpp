@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "client/protocol/profile_file.h"
+#include "client/local/profile_file.h"
 #include "tests/fuzz/fuzz_target.h"
 
 namespace {

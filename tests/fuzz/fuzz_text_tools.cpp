@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "client/app/text_tokenizer.h"
+#include "client/texts/text_tokenizer.h"
 #include "common/text_tools.h"
 #include "tests/fuzz/fuzz_target.h"
 

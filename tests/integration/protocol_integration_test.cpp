@@ -11,12 +11,12 @@
 #include <filesystem>
 #include <memory>
 
-#include "client/app/client_texts.h"
-#include "client/app/reply_codes.h"
-#include "client/app/string_table.h"
 #include "client/local/log_file.h"
 #include "client/protocol/account_requests.h"
 #include "client/protocol/login.h"
+#include "client/texts/client_texts.h"
+#include "client/texts/reply_codes.h"
+#include "client/texts/string_table.h"
 #include "common/text_tools.h"
 #include "platform/memory_settings_store.h"
 #include "tests/support/simulator_control.h"

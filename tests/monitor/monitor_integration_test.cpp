@@ -5,13 +5,13 @@
 
 #include <thread>
 
-#include "client/app/client_texts.h"
-#include "client/app/reply_codes.h"
 #include "client/monitor/monitor_wiring.h"
 #include "client/monitor/resolve_at_server.h"
 #include "client/monitor/start_monitoring.h"
 #include "client/monitor/udp_address_query.h"
 #include "client/protocol/login.h"
+#include "client/texts/client_texts.h"
+#include "client/texts/reply_codes.h"
 #include "platform/clock.h"
 #include "platform/network.h"
 #include "tests/client/protocol/test_settings.h"

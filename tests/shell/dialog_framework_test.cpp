@@ -7,15 +7,16 @@
 #include <string>
 #include <thread>
 
-#include "client/app/win32/app_base.h"
-#include "client/app/win32/dialog_base.h"
-#include "client/app/win32/product_title.h"
-#include "client/app/win32/quorin_app.h"
-#include "client/app/win32/quorin_dlg.h"
-#include "client/app/win32/resource_module.h"
-#include "client/app/win32/skin_host.h"
-#include "client/app/win32/start_up_steps.h"
-#include "client/protocol/client_context.h"
+#include "client/app/product_title.h"
+#include "client/app/quorin_app.h"
+#include "client/app/quorin_dlg.h"
+#include "client/app/skin_host.h"
+#include "client/app/start_up_steps.h"
+#include "client/framework/app_base.h"
+#include "client/framework/dialog_base.h"
+#include "client/framework/resource_module.h"
+#include "client/monitor/status_refresh.h"
+#include "client/record/client_context.h"
 #include "resources/resource.h"
 #include "tests/shell/window_test_resources.h"
 #include "tests/shell/window_test_support.h"
@@ -127,7 +128,7 @@ class LoopDialog : public client::CDialogBase {
   bool OnInitDialog() override {
     CDialogBase::OnInitDialog();
     // Thread messages (no window) arrive while the modal loop runs.
-    ::PostThreadMessageW(::GetCurrentThreadId(), client::kStatusRefreshMessage, 0, 0);
+    ::PostThreadMessageW(::GetCurrentThreadId(), client::kWmStatusRefresh, 0, 0);
     ::PostThreadMessageW(::GetCurrentThreadId(), kEndMessage, 0, 0);
     return true;
   }
@@ -141,7 +142,7 @@ class LoopApp : public client::CAppBase {
   std::string arguments;
 
   bool PreTranslateMessage(MSG& message) override {
-    if (message.message == client::kStatusRefreshMessage)
+    if (message.message == client::kWmStatusRefresh)
       ++refreshes;
     if (message.message == kEndMessage)
       dialog_.EndDialog(7);

@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
-#include "client/app/win32/message_dialog.h"
-#include "client/app/win32/outside_components.h"
-#include "client/app/win32/resource_module.h"
+#include "client/app/message_dialog.h"
+#include "client/app/outside_components.h"
+#include "client/framework/resource_module.h"
 #include "resources/resource.h"
 #include "tests/shell/window_test_resources.h"
 #include "tests/shell/window_test_support.h"

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "client/app/client_texts.h"
-#include "client/app/reply_codes.h"
-#include "client/app/string_table.h"
-#include "client/app/win32/language_file.h"
-#include "client/app/win32/resource_module.h"
+#include "client/app/language_file.h"
+#include "client/framework/resource_module.h"
+#include "client/texts/client_texts.h"
+#include "client/texts/reply_codes.h"
+#include "client/texts/string_table.h"
 #include "resources/resource.h"
 #include "tests/shell/window_test_resources.h"
 #include "tests/shell/window_test_support.h"

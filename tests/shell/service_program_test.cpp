@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "client/protocol/profile_file.h"
+#include "client/local/profile_file.h"
 #include "platform/process_runner.h"
 #include "platform/service_control.h"
 #include "platform/win32/unique_handle.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "client/app/win32/outside_components.h"
+#include "client/app/outside_components.h"
 
 extern "C" int __stdcall DoAutoUpdate(const char* text, HKEY root, const char* keyPath) {
   HMODULE self = nullptr;

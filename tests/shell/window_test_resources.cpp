@@ -1,6 +1,6 @@
 #include "tests/shell/window_test_resources.h"
 
-#include "client/app/win32/resource_module.h"
+#include "client/framework/resource_module.h"
 #include "tests/shell/window_test_support.h"
 
 namespace quorin::shelltest {

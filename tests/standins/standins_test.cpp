@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "client/app/win32/outside_components.h"
-#include "client/app/win32/skin_object.h"
+#include "client/app/outside_components.h"
+#include "client/app/skin_object.h"
 #include "tests/shell/window_test_support.h"
 
 namespace quorin::shelltest {

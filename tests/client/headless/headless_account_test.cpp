@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "client/headless/headless_session.h"
-#include "client/protocol/profile_file.h"
+#include "client/local/profile_file.h"
 #include "tests/client/protocol/test_settings.h"
 #include "tests/support/temp_path.h"
 

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "client/protocol/profile_file.h"
+#include "client/local/profile_file.h"
 #include "tests/support/temp_path.h"
 
 namespace quorin::client {

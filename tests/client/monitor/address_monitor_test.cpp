@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "client/app/string_table.h"
+#include "client/texts/string_table.h"
 #include "platform/clock.h"
 #include "tests/client/monitor/monitor_test_context.h"
 

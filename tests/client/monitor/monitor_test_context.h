@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "client/protocol/client_context.h"
+#include "client/record/client_context.h"
 
 namespace quorin::client::testing {
 

@@ -7,8 +7,8 @@
 #include <future>
 #include <mutex>
 
-#include "client/app/string_table.h"
 #include "client/monitor/start_monitoring.h"
+#include "client/texts/string_table.h"
 #include "platform/clock.h"
 #include "tests/client/monitor/monitor_test_context.h"
 #include "tests/support/driven_clock.h"

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "client/app/client_texts.h"
+#include "client/texts/client_texts.h"
 #include "fake_network.h"
 #include "platform/clock.h"
 #include "test_settings.h"

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "client/app/client_texts.h"
-#include "client/app/reply_codes.h"
-#include "client/app/string_table.h"
 #include "client/local/settings.h"
+#include "client/texts/client_texts.h"
+#include "client/texts/reply_codes.h"
+#include "client/texts/string_table.h"
 #include "platform/memory_settings_store.h"
 
 namespace quorin::client::testing {

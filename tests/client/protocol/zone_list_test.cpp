@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "client/protocol/field_split.h"
 #include "client/protocol/upgrade_info.h"
+#include "client/texts/field_split.h"
 #include "test_settings.h"
 
 namespace quorin::client {

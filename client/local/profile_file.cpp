@@ -1,0 +1,171 @@
+#include "client/local/profile_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "common/text_tools.h"
+#include "platform/atomic_file.h"
+#include "platform/file_lock.h"
+#include "platform/program_path.h"
+#include "platform/stdio_file.h"
+
+namespace quorin::client {
+namespace {
+
+constexpr std::size_t kIndexSize = 4;
+constexpr std::size_t kTextFieldSize = 128;
+constexpr std::size_t kMaxFileSize = kIndexSize + kMaxProfiles * kProfileRecordSize;
+
+std::int32_t ReadInt32(std::string_view bytes) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+void WriteInt32(std::string& out, std::int32_t value) {
+  const auto bits = static_cast<std::uint32_t>(value);
+  for (std::size_t i = 0; i < 4; ++i)
+    out += static_cast<char>((bits >> (8 * i)) & 0xFFu);
+}
+
+// A NUL-terminated field: the text up to its first zero byte, at most 127 characters.
+std::string_view ReadTextField(std::string_view field) {
+  const std::size_t end = field.find('\0');
+  return field.substr(0, end == std::string_view::npos ? kTextFieldSize - 1 : end);
+}
+
+void WriteTextField(std::string& out, std::string_view text) {
+  const std::string_view kept = text.substr(0, kTextFieldSize - 1);
+  out.append(kept);
+  out.append(kTextFieldSize - kept.size(), '\0');
+}
+
+std::string LockPath(const std::string& path) {
+  return path + ".lock";
+}
+
+// The profiles in the file; an empty set when there is no file, nothing when the file exists
+// but could not be read.
+std::optional<ProfileSet> ReadProfileFile(const std::string& path) {
+  std::error_code error;
+  const bool exists = std::filesystem::exists(
+      std::filesystem::path(std::u8string(path.begin(), path.end())), error);
+  if (error)
+    return std::nullopt;
+  if (!exists)
+    return ProfileSet();
+  platform::StdioFile file = platform::OpenStdioFile(path, "rb");
+  if (!file)
+    return std::nullopt;
+  // Bytes beyond the tenth record are never used, so no more are read.
+  std::array<char, kMaxFileSize> buffer{};
+  const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), file.get());
+  if (std::ferror(file.get()))
+    return std::nullopt;
+  return DecodeProfiles(std::string_view(buffer.data(), read));
+}
+
+}  // namespace
+
+ProfileSet DecodeProfiles(std::string_view bytes) {
+  ProfileSet set;
+  if (bytes.size() < kIndexSize)
+    return set;
+  set.currentIndex = ReadInt32(bytes);
+  bytes.remove_prefix(kIndexSize);
+  while (bytes.size() >= kProfileRecordSize &&
+         set.count < static_cast<std::int32_t>(kMaxProfiles)) {
+    UserProfile& profile = set.profiles[static_cast<std::size_t>(set.count)];
+    profile.userName = ReadTextField(bytes.substr(0, kTextFieldSize));
+    profile.password = ReadTextField(bytes.substr(kTextFieldSize, kTextFieldSize));
+    profile.savePassword = ReadInt32(bytes.substr(2 * kTextFieldSize, 4));
+    ++set.count;
+    bytes.remove_prefix(kProfileRecordSize);
+  }
+  return set;
+}
+
+std::string EncodeProfiles(const ProfileSet& set) {
+  std::string out;
+  out.reserve(kMaxFileSize);
+  WriteInt32(out, set.currentIndex);
+  for (std::int32_t i = 0; i < set.count && i < static_cast<std::int32_t>(kMaxProfiles); ++i) {
+    const UserProfile& profile = set.profiles[static_cast<std::size_t>(i)];
+    WriteTextField(out, profile.userName);
+    WriteTextField(out, profile.password);
+    WriteInt32(out, profile.savePassword);
+  }
+  return out;
+}
+
+ProfileSet LoadProfiles(const std::string& path) {
+  // Windows cannot replace a file that a reader holds open, so a reader waits for a save in
+  // progress and a save for the readers. No lock file yet means no save has ever run.
+  const platform::FileLock lock =
+      platform::FileLock::Acquire(LockPath(path), platform::FileLock::Mode::Shared, false);
+  return ReadProfileFile(path).value_or(ProfileSet());
+}
+
+bool SaveProfile(const std::string& path, const UserProfile& profile, bool makeCurrent) {
+  const platform::FileLock lock =
+      platform::FileLock::Acquire(LockPath(path), platform::FileLock::Mode::Exclusive);
+  if (!lock)
+    return false;
+  // Every saver holds the lock while its temporary file exists: any found now was left by a
+  // saver that was killed, and holds passwords.
+  platform::RemoveStaleTemporaryFiles(path);
+  const auto set = ReadProfileFile(path);
+  // A file that could not be read would be replaced by one holding only the new profile.
+  if (!set)
+    return false;
+  return platform::WriteFileAtomically(path,
+                                       EncodeProfiles(WithProfile(*set, profile, makeCurrent)));
+}
+
+ProfileSet WithProfile(ProfileSet set, const UserProfile& profile, bool makeCurrent) {
+  set.count = std::clamp<std::int32_t>(set.count, 0, static_cast<std::int32_t>(kMaxProfiles));
+  std::int32_t index = -1;
+  for (std::int32_t i = 0; i < set.count; ++i) {
+    if (set.profiles[static_cast<std::size_t>(i)].userName.str() == profile.userName.str()) {
+      index = i;
+      break;
+    }
+  }
+  if (index < 0)
+    index = set.count < static_cast<std::int32_t>(kMaxProfiles) ? set.count++ : 0;
+  set.profiles[static_cast<std::size_t>(index)] = profile;
+  if (makeCurrent)
+    set.currentIndex = index;
+  return set;
+}
+
+std::optional<UserProfile> FindProfile(const std::string& path, std::string_view userName) {
+  const ProfileSet set = LoadProfiles(path);
+  for (std::int32_t i = 0; i < set.count; ++i) {
+    const UserProfile& profile = set.profiles[static_cast<std::size_t>(i)];
+    if (EqualsIgnoreCase(profile.userName.str(), userName))
+      return profile;
+  }
+  return std::nullopt;
+}
+
+std::optional<UserProfile> CurrentProfile(const ProfileSet& set) {
+  if (set.currentIndex < 0 || set.currentIndex >= set.count)
+    return std::nullopt;
+  return set.profiles[static_cast<std::size_t>(set.currentIndex)];
+}
+
+std::string DefaultProfilePath() {
+  const auto directory = platform::ProgramDirectory();
+  if (!directory || directory->empty())
+    return std::string(kProfileFileName);
+  // Both systems accept '/' between the parts of a path.
+  return *directory + "/" + std::string(kProfileFileName);
+}
+
+}  // namespace quorin::client
