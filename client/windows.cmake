@@ -6,7 +6,12 @@ enable_language(RC)
 set(QUORIN_CLIENT_WINDOW_SOURCES
   framework/app_base.cpp
   framework/dialog_base.cpp
+  framework/dpi.cpp
+  framework/message_loop.cpp
+  framework/paint_dc.cpp
   framework/resource_module.cpp
+  framework/status_refresh_window.cpp
+  framework/window_base.cpp
   app/language_file.cpp
   app/message_dialog.cpp
   app/product_title.cpp

@@ -6,9 +6,12 @@
 #include "client/app/message_dialog.h"
 #include "client/app/product_title.h"
 #include "client/app/start_up_steps.h"
+#include "client/framework/dpi.h"
 #include "client/framework/resource_module.h"
+#include "client/framework/status_refresh_window.h"
 #include "client/local/service_switch.h"
 #include "client/local/settings.h"
+#include "client/monitor/status_refresh.h"
 #include "client/record/client_context.h"
 #include "client/texts/string_table.h"
 #include "platform/service_control.h"
@@ -26,9 +29,11 @@ constexpr std::array kLoggedInControls = {IDC_LOGOUT, IDC_DOMAINS_LABEL, IDC_REF
 
 constexpr unsigned kRegisterLinkText = 57722;
 
-HICON LoadSkinIcon(int size) {
-  return static_cast<HICON>(
-      ::LoadImageW(nullptr, L"skin\\QuorinFree.ico", IMAGE_ICON, size, size, LR_LOADFROMFILE));
+// The skin's icon at the size the system uses for big or small icons at the window's DPI.
+UniqueIcon LoadSkinIcon(HWND window, bool small) {
+  const int size = SystemMetricForDpi(small ? SM_CXSMICON : SM_CXICON, WindowDpi(window));
+  return UniqueIcon(static_cast<HICON>(
+      ::LoadImageW(nullptr, L"skin\\QuorinFree.ico", IMAGE_ICON, size, size, LR_LOADFROMFILE)));
 }
 
 }  // namespace
@@ -36,13 +41,8 @@ HICON LoadSkinIcon(int size) {
 CQuorinFreeDlg::CQuorinFreeDlg() : CDialogBase(IDD_QUORINFREE_DIALOG) {}
 
 CQuorinFreeDlg::~CQuorinFreeDlg() {
+  // The window goes before the icons and the bitmap it shows.
   DestroyWindow();
-  if (largeIcon_ != nullptr)
-    ::DestroyIcon(largeIcon_);
-  if (smallIcon_ != nullptr)
-    ::DestroyIcon(smallIcon_);
-  if (settingsBitmap_ != nullptr)
-    ::DeleteObject(settingsBitmap_);
 }
 
 bool CQuorinFreeDlg::OnInitDialog() {
@@ -50,10 +50,10 @@ bool CQuorinFreeDlg::OnInitDialog() {
   Settings& settings = ProcessSettings();
   const std::string title = ProductTitle();
 
-  settingsBitmap_ = ::LoadBitmapW(ResourceModule(), MAKEINTRESOURCEW(IDB_SETTINGS));
+  settingsBitmap_.reset(::LoadBitmapW(ResourceModule(), MAKEINTRESOURCEW(IDB_SETTINGS)));
   if (const HMENU menu = ::GetMenu(hwnd())) {
     if (const HMENU first = ::GetSubMenu(menu, 0)) {
-      ::SetMenuItemBitmaps(first, 0, MF_BYPOSITION, settingsBitmap_, settingsBitmap_);
+      ::SetMenuItemBitmaps(first, 0, MF_BYPOSITION, settingsBitmap_.get(), settingsBitmap_.get());
     }
   }
 
@@ -61,18 +61,23 @@ bool CQuorinFreeDlg::OnInitDialog() {
   if (!settings.ErpVariant())
     SetItemText(IDC_LINK, LoadResourceText(kRegisterLinkText));
 
-  largeIcon_ = LoadSkinIcon(32);
-  smallIcon_ = LoadSkinIcon(16);
-  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_));
-  ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  SetWindowIcons();
   MarkClientWindow(hwnd(), title);
 
   ShowLoginView(true);
+  RouteStatusRefreshTo(hwnd());
   Refresh();
 
   SetCaption(ReadLanguageText("AboutDlg", "about004") + " " + settings.GetCurrentVersion());
   SetMenuTexts();
   return true;
+}
+
+void CQuorinFreeDlg::SetWindowIcons() {
+  largeIcon_ = LoadSkinIcon(hwnd(), false);
+  smallIcon_ = LoadSkinIcon(hwnd(), true);
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.get()));
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 }
 
 void CQuorinFreeDlg::ShowLoginView(bool loginView) {
@@ -112,9 +117,27 @@ bool CQuorinFreeDlg::OnCommand(int id, int, HWND) {
   return false;
 }
 
-std::optional<LRESULT> CQuorinFreeDlg::OnMessage(UINT message, WPARAM, LPARAM) {
-  if (message == WM_DESTROY)
+std::optional<LRESULT> CQuorinFreeDlg::OnMessage(UINT message, WPARAM, LPARAM lParam) {
+  if (message == kWmStatusRefresh) {
+    Refresh();
+    return 0;
+  }
+  if (message == kWmDpiChanged) {
+    // The window moved to a monitor of another DPI: take the size the system suggests and
+    // the icons of the new size. The old icons go only after the window shows the new ones.
+    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+    ::SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    UniqueIcon formerLarge = std::move(largeIcon_);
+    UniqueIcon formerSmall = std::move(smallIcon_);
+    SetWindowIcons();
+    return 0;
+  }
+  if (message == WM_DESTROY) {
+    RouteStatusRefreshTo(nullptr);
     UnmarkClientWindow(hwnd(), ProductTitle());
+  }
   return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "client/framework/dialog_base.h"
+#include "client/framework/gdi_objects.h"
 
 namespace quorin::client {
 
@@ -26,13 +27,14 @@ class CQuorinFreeDlg : public CDialogBase {
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  void SetWindowIcons();
   void ShowLoginView(bool loginView);
   void SetMenuTexts();
   void Exit();
 
-  HICON largeIcon_ = nullptr;
-  HICON smallIcon_ = nullptr;
-  HBITMAP settingsBitmap_ = nullptr;
+  UniqueIcon largeIcon_;
+  UniqueIcon smallIcon_;
+  UniqueBitmap settingsBitmap_;
 };
 
 }  // namespace quorin::client

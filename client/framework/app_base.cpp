@@ -2,7 +2,6 @@
 
 #include <atomic>
 
-#include "client/framework/dialog_base.h"
 #include "platform/win32/wide_text.h"
 
 namespace quorin::client {
@@ -26,34 +25,19 @@ CAppBase* CAppBase::Current() {
 int CAppBase::Run(std::wstring_view arguments) {
   arguments_ = platform::Utf8FromWide(arguments);
   threadId_ = ::GetCurrentThreadId();
+  loop_.emplace();
+  loop_->AddMessageFilter(this);
   g_current = this;
-  if (InitInstance()) {
-    MSG message;
-    BOOL got;
-    while ((got = ::GetMessageW(&message, nullptr, 0, 0)) != 0 && got != -1) {
-      if (!PreTranslateMessage(message)) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-      }
-    }
-  }
+  if (InitInstance())
+    loop_->Run();
   const int exitCode = ExitInstance();
   g_current = nullptr;
+  loop_.reset();
   return exitCode;
 }
 
-bool CAppBase::PreTranslateMessage(MSG& message) {
-  const HWND dialog = DialogOfMessage(message);
-  return dialog != nullptr && ::IsDialogMessageW(dialog, &message);
-}
-
-bool PreTranslateForThread(MSG& message) {
-  CAppBase* app = CAppBase::Current();
-  if (app != nullptr && app->ThreadId() == ::GetCurrentThreadId()) {
-    return app->PreTranslateMessage(message);
-  }
-  const HWND dialog = DialogOfMessage(message);
-  return dialog != nullptr && ::IsDialogMessageW(dialog, &message);
+bool CAppBase::PreTranslateMessage(MSG&) {
+  return false;
 }
 
 }  // namespace quorin::client

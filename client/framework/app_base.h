@@ -5,12 +5,15 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "client/framework/message_loop.h"
+
 namespace quorin::client {
 
-class CAppBase {
+class CAppBase : public MessageFilter {
  public:
   CAppBase();
   virtual ~CAppBase();
@@ -29,10 +32,15 @@ class CAppBase {
   const std::string& CommandArguments() const { return arguments_; }
   DWORD ThreadId() const { return threadId_; }
 
-  // Every message that a loop of the user-interface thread retrieves passes here first,
-  // thread messages included. True means handled: the loop neither translates nor dispatches
-  // it. The base gives dialogs their keyboard navigation.
-  virtual bool PreTranslateMessage(MSG& message);
+  // The user-interface thread's loop while Run runs (null before and after); windows add
+  // their filters and idle handlers to it.
+  CMessageLoop* MessageLoop() { return loop_ ? &*loop_ : nullptr; }
+
+  // Every message that a loop of the user-interface thread retrieves passes here first (the
+  // application is the loop's first filter), thread messages included. True means handled:
+  // the loop neither translates nor dispatches it. The base handles nothing; the dialog
+  // navigation follows the filters.
+  bool PreTranslateMessage(MSG& message) override;
 
  protected:
   virtual bool InitInstance() = 0;
@@ -41,10 +49,7 @@ class CAppBase {
  private:
   std::string arguments_;
   DWORD threadId_ = 0;
+  std::optional<CMessageLoop> loop_;
 };
-
-// The pre-translation that loops on any thread use: the application's on its own thread, the
-// dialog navigation alone on every other thread (message dialogs of worker threads).
-bool PreTranslateForThread(MSG& message);
 
 }  // namespace quorin::client

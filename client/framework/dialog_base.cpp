@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "client/framework/app_base.h"
+#include "client/framework/message_loop.h"
 #include "client/framework/resource_module.h"
 #include "common/text_tools.h"
 #include "platform/win32/wide_text.h"
@@ -80,6 +80,19 @@ void DataExchange::Check(int controlId, int& value) {
   }
 }
 
+void DataExchange::Check(int controlId, bool& value) {
+  int state = value ? BST_CHECKED : BST_UNCHECKED;
+  Check(controlId, state);
+  value = state != BST_UNCHECKED;
+}
+
+void DataExchange::Control(int controlId, CWindowBase& control) {
+  if (!ok_ || saving_ || control.hwnd() != nullptr)
+    return;
+  if (const HWND window = ::GetDlgItem(dialog_, controlId))
+    control.Subclass(window);
+}
+
 void DataExchange::Number(int controlId, int& value, int minimum, int maximum) {
   if (!ok_)
     return;
@@ -116,20 +129,16 @@ void DataExchange::Refuse(int controlId, const std::wstring& message) {
 
 CDialogBase::CDialogBase(int templateId) : templateId_(templateId) {}
 
-CDialogBase::~CDialogBase() {
-  if (hwnd_ != nullptr) {
-    // The window must not call back into a destroyed object.
-    ::SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
-    ::DestroyWindow(hwnd_);
-  }
-}
+// The base destroys a window that is still there, after it has let go of it, so the window
+// never calls back into a destroyed object.
+CDialogBase::~CDialogBase() = default;
 
 void CDialogBase::SetInitHook(InitHook hook) {
   g_initHook = hook;
 }
 
 INT_PTR CDialogBase::DoModal(HWND owner) {
-  if (hwnd_ != nullptr)
+  if (hwnd() != nullptr)
     return -1;
   if (owner != nullptr && !::IsWindow(owner))
     owner = nullptr;
@@ -143,34 +152,32 @@ INT_PTR CDialogBase::DoModal(HWND owner) {
   const bool ownerWasEnabled = owner != nullptr && ::IsWindowEnabled(owner);
   if (ownerWasEnabled)
     ::EnableWindow(owner, FALSE);
-  if (!ending_ && hwnd_ != nullptr)
-    ::ShowWindow(hwnd_, SW_SHOW);
+  if (!ending_ && hwnd() != nullptr)
+    ::ShowWindow(hwnd(), SW_SHOW);
   RunModalLoop();
   // The owner is enabled again before the dialog goes, so that it gets the activation back.
   if (ownerWasEnabled && ::IsWindow(owner))
     ::EnableWindow(owner, TRUE);
-  if (hwnd_ != nullptr) {
-    if (owner != nullptr && ::GetActiveWindow() == hwnd_)
+  if (hwnd() != nullptr) {
+    if (owner != nullptr && ::GetActiveWindow() == hwnd())
       ::SetActiveWindow(owner);
-    ::DestroyWindow(hwnd_);
+    ::DestroyWindow(hwnd());
   }
   modal_ = false;
   return result_;
 }
 
 bool CDialogBase::Create(HWND owner) {
-  if (hwnd_ != nullptr)
+  if (hwnd() != nullptr)
     return false;
   if (owner != nullptr && !::IsWindow(owner))
     owner = nullptr;
+  // The dialog's first message (WM_SETFONT, before WM_INITDIALOG) already finds this object.
+  SetCreating(this);
   const HWND window = ::CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(templateId_), owner,
                                            DialogProc, reinterpret_cast<LPARAM>(this));
+  SetCreating(nullptr);
   return window != nullptr;
-}
-
-void CDialogBase::DestroyWindow() {
-  if (hwnd_ != nullptr)
-    ::DestroyWindow(hwnd_);
 }
 
 void CDialogBase::EndDialog(INT_PTR result) {
@@ -178,8 +185,8 @@ void CDialogBase::EndDialog(INT_PTR result) {
   ending_ = true;
   if (modal_) {
     // Wakes the modal loop when the call came from outside a message it dispatched.
-    if (hwnd_ != nullptr)
-      ::PostMessageW(hwnd_, WM_NULL, 0, 0);
+    if (hwnd() != nullptr)
+      ::PostMessageW(hwnd(), WM_NULL, 0, 0);
   } else {
     DestroyWindow();
   }
@@ -187,7 +194,7 @@ void CDialogBase::EndDialog(INT_PTR result) {
 
 void CDialogBase::RunModalLoop() {
   MSG message;
-  while (!ending_ && hwnd_ != nullptr) {
+  while (!ending_ && hwnd() != nullptr) {
     const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
     if (got == -1)
       break;
@@ -204,19 +211,19 @@ void CDialogBase::RunModalLoop() {
 }
 
 bool CDialogBase::UpdateData(bool save) {
-  if (hwnd_ == nullptr)
+  if (hwnd() == nullptr)
     return false;
-  DataExchange exchange(hwnd_, save);
+  DataExchange exchange(hwnd(), save);
   DoDataExchange(exchange);
   return exchange.ok();
 }
 
 HWND CDialogBase::Item(int id) const {
-  return ::GetDlgItem(hwnd_, id);
+  return ::GetDlgItem(hwnd(), id);
 }
 
 void CDialogBase::SetItemText(int id, std::string_view text) {
-  ::SetDlgItemTextW(hwnd_, id, platform::WideFromUtf8(text).c_str());
+  ::SetDlgItemTextW(hwnd(), id, platform::WideFromUtf8(text).c_str());
 }
 
 std::string CDialogBase::ItemText(int id) const {
@@ -235,15 +242,15 @@ void CDialogBase::EnableItem(int id, bool enabled) {
 }
 
 void CDialogBase::SetCheck(int id, bool checked) {
-  ::CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+  ::CheckDlgButton(hwnd(), id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
 bool CDialogBase::IsChecked(int id) const {
-  return ::IsDlgButtonChecked(hwnd_, id) == BST_CHECKED;
+  return ::IsDlgButtonChecked(hwnd(), id) == BST_CHECKED;
 }
 
 void CDialogBase::SetCaption(std::string_view text) {
-  ::SetWindowTextW(hwnd_, platform::WideFromUtf8(text).c_str());
+  ::SetWindowTextW(hwnd(), platform::WideFromUtf8(text).c_str());
 }
 
 bool CDialogBase::OnInitDialog() {
@@ -272,22 +279,29 @@ std::optional<LRESULT> CDialogBase::OnMessage(UINT, WPARAM, LPARAM) {
 void CDialogBase::DoDataExchange(DataExchange&) {}
 
 INT_PTR CALLBACK CDialogBase::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = static_cast<CDialogBase*>(FromHandle(window));
+  if (self == nullptr)
+    self = static_cast<CDialogBase*>(AttachCreating(window));
+  if (self == nullptr && message == WM_INITDIALOG) {
+    // A dialog that was made without Create (a template run by someone else's call).
+    self = reinterpret_cast<CDialogBase*>(lParam);
+    self->Attach(window);
+  }
+  if (self == nullptr)
+    return FALSE;
   if (message == WM_INITDIALOG) {
-    auto* self = reinterpret_cast<CDialogBase*>(lParam);
-    ::SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = window;
     if (const InitHook hook = g_initHook)
       hook(window);
     return self->OnInitDialog() ? TRUE : FALSE;
   }
-  auto* self = reinterpret_cast<CDialogBase*>(::GetWindowLongPtrW(window, DWLP_USER));
-  if (self == nullptr)
-    return FALSE;
   if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(window, DWLP_USER, 0);
-    self->hwnd_ = nullptr;
+    self->Detach();
     self->OnWindowGone();
     return FALSE;
+  }
+  if (const auto reflected = ReflectToChild(message, wParam, lParam)) {
+    ::SetWindowLongPtrW(window, DWLP_MSGRESULT, static_cast<LONG_PTR>(*reflected));
+    return AnswersDirectly(message) ? static_cast<INT_PTR>(*reflected) : TRUE;
   }
   return self->Dispatch(message, wParam, lParam);
 }
@@ -296,7 +310,7 @@ INT_PTR CDialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   if (const auto answer = OnMessage(message, wParam, lParam)) {
     if (AnswersDirectly(message))
       return static_cast<INT_PTR>(*answer);
-    ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, static_cast<LONG_PTR>(*answer));
+    ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, static_cast<LONG_PTR>(*answer));
     return TRUE;
   }
   if (message != WM_COMMAND)
@@ -314,17 +328,6 @@ INT_PTR CDialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
   }
   return FALSE;
-}
-
-HWND DialogOfMessage(const MSG& message) {
-  if (message.hwnd == nullptr)
-    return nullptr;
-  const HWND root = ::GetAncestor(message.hwnd, GA_ROOT);
-  if (root == nullptr)
-    return nullptr;
-  wchar_t className[16] = {};
-  ::GetClassNameW(root, className, 16);
-  return std::wstring_view(className) == L"#32770" ? root : nullptr;
 }
 
 }  // namespace quorin::client

@@ -1,6 +1,6 @@
 // A small dialog framework over the Win32 dialog manager: dialogs from templates of the
 // resource library (ResourceModule()), run modally or modeless, with virtual handlers and data
-// exchange between controls and members. docs/dialog-framework.md explains how to use it.
+// exchange between controls and members. docs/window-framework.md explains how to use it.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "client/framework/window_base.h"
 
 namespace quorin::client {
 
@@ -25,6 +27,11 @@ class DataExchange {
   void Text(int controlId, std::string& value, std::size_t maxBytes = 0);
   // A check box: 1 checked, 0 not (an indeterminate box reads as 2).
   void Check(int controlId, int& value);
+  // A check box as a flag: checked or not (indeterminate counts as checked).
+  void Check(int controlId, bool& value);
+  // Ties a control object to the dialog's control: the first exchange that finds the control
+  // subclasses it, so that the object runs it from then on. Saving does nothing.
+  void Control(int controlId, CWindowBase& control);
   // A whole number within [minimum, maximum]. When saving, other content is refused with the
   // range message, the control gets the focus and ok() turns false.
   void Number(int controlId, int& value, int minimum, int maximum);
@@ -37,7 +44,7 @@ class DataExchange {
   bool ok_ = true;
 };
 
-class CDialogBase {
+class CDialogBase : public CWindowBase {
  public:
   explicit CDialogBase(int templateId);
   virtual ~CDialogBase();
@@ -53,12 +60,10 @@ class CDialogBase {
   // Creates the dialog modeless; it shows only when its template says WS_VISIBLE or someone
   // shows it. The application's message loop serves it.
   bool Create(HWND owner = nullptr);
-  void DestroyWindow();
 
   // Ends a modal dialog with `result`, or destroys a modeless one.
   void EndDialog(INT_PTR result);
 
-  HWND hwnd() const { return hwnd_; }
   int templateId() const { return templateId_; }
 
   // Runs DoDataExchange: `save` copies controls to members, otherwise members to controls.
@@ -93,11 +98,9 @@ class CDialogBase {
   // Every message, before the command handling above; return a value when handled. For the
   // messages whose result is the dialog procedure's own return value (WM_CTLCOLOR...,
   // WM_QUERYDRAGICON and the like) the value is returned directly, for all others it becomes
-  // the message result.
-  virtual std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // the message result. Nothing leaves the message to the dialog manager.
+  std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   virtual void DoDataExchange(DataExchange& exchange);
-  // The window is gone (after WM_NCDESTROY).
-  virtual void OnWindowGone() {}
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -105,14 +108,9 @@ class CDialogBase {
   void RunModalLoop();
 
   const int templateId_;
-  HWND hwnd_ = nullptr;
   bool modal_ = false;
   bool ending_ = false;
   INT_PTR result_ = -1;
 };
-
-// The top-level dialog window of a message's window, if it is a dialog; for keyboard
-// navigation (IsDialogMessage) in message loops.
-HWND DialogOfMessage(const MSG& message);
 
 }  // namespace quorin::client

@@ -3,8 +3,6 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/thread_message.h"
-
 namespace quorin::client {
 namespace {
 
@@ -18,10 +16,6 @@ void Install(std::function<void()> target) {
 }
 
 }  // namespace
-
-void SetStatusRefreshThread(std::uint32_t uiThreadId) {
-  Install([uiThreadId] { platform::PostThreadMessageTo(uiThreadId, kWmStatusRefresh); });
-}
 
 void SetStatusRefreshCallback(std::function<void()> callback) {
   Install(std::move(callback));

@@ -1,9 +1,9 @@
 // WM_STATUS_REFRESH: the workers' request that the main window redraw from the record's
 // status texts. It carries no data and may be posted any number of times.
 //
-// On Windows the application names its UI thread once (SetStatusRefreshThread) and every
-// request becomes the thread message 0x2402 (WM_USER + 0x2002, both parameters 0) in that
-// thread's queue. Programs without thread queues install a callback instead.
+// Each program installs its target once: the windowed client's main window posts the message
+// 0x2402 (WM_USER + 0x2002, both parameters 0) to itself, where no modal loop can drop it as
+// it would a thread message; the console client and the service note that a refresh is due.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +13,6 @@ namespace quorin::client {
 
 inline constexpr std::uint32_t kWmStatusRefresh = 0x0400 + 0x2002;
 
-// Requests go to the queue of thread `uiThreadId` from now on.
-void SetStatusRefreshThread(std::uint32_t uiThreadId);
 // Requests call `callback` (on the requesting thread) from now on; an empty one drops them.
 void SetStatusRefreshCallback(std::function<void()> callback);
 
