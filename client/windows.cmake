@@ -12,6 +12,11 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   framework/resource_module.cpp
   framework/status_refresh_window.cpp
   framework/window_base.cpp
+  controls/grid_cells.cpp
+  controls/hand_cursor.cpp
+  controls/progress_window.cpp
+  controls/tree_grid.cpp
+  controls/tree_grid_canvas.cpp
   app/language_file.cpp
   app/message_dialog.cpp
   app/product_title.cpp

@@ -16,7 +16,7 @@
 #define IDR_TRAY_MENU 141
 
 // Pictures.
-#define IDC_HAND_CURSOR 130
+#define IDC_DIVIDER_CURSOR 130
 #define IDB_LOG_IMAGES 142
 #define IDB_WEB 175
 #define IDB_KEY 176

@@ -6,6 +6,7 @@
 #include "client/app/message_dialog.h"
 #include "client/app/product_title.h"
 #include "client/app/start_up_steps.h"
+#include "client/framework/app_base.h"
 #include "client/framework/dpi.h"
 #include "client/framework/resource_module.h"
 #include "client/framework/status_refresh_window.h"
@@ -66,6 +67,8 @@ bool CQuorinFreeDlg::OnInitDialog() {
 
   ShowLoginView(true);
   RouteStatusRefreshTo(hwnd());
+  if (CAppBase* app = CAppBase::Current())
+    app->SetMainWindow(hwnd());
   Refresh();
 
   SetCaption(ReadLanguageText("AboutDlg", "about004") + " " + settings.GetCurrentVersion());
@@ -136,6 +139,8 @@ std::optional<LRESULT> CQuorinFreeDlg::OnMessage(UINT message, WPARAM, LPARAM lP
   }
   if (message == WM_DESTROY) {
     RouteStatusRefreshTo(nullptr);
+    if (CAppBase* app = CAppBase::Current(); app != nullptr && app->MainWindow() == hwnd())
+      app->SetMainWindow(nullptr);
     UnmarkClientWindow(hwnd(), ProductTitle());
   }
   return std::nullopt;

@@ -31,6 +31,10 @@ class CAppBase : public MessageFilter {
   // The command line after the program name, in UTF-8.
   const std::string& CommandArguments() const { return arguments_; }
   DWORD ThreadId() const { return threadId_; }
+  // The program's main window (windows without an owner of their own go over it); null
+  // while there is none.
+  HWND MainWindow() const { return mainWindow_; }
+  void SetMainWindow(HWND window) { mainWindow_ = window; }
 
   // The user-interface thread's loop while Run runs (null before and after); windows add
   // their filters and idle handlers to it.
@@ -49,6 +53,7 @@ class CAppBase : public MessageFilter {
  private:
   std::string arguments_;
   DWORD threadId_ = 0;
+  HWND mainWindow_ = nullptr;
   std::optional<CMessageLoop> loop_;
 };
 

@@ -137,6 +137,11 @@ void CDialogBase::SetInitHook(InitHook hook) {
   g_initHook = hook;
 }
 
+void CDialogBase::RunInitHook(HWND window) {
+  if (const InitHook hook = g_initHook)
+    hook(window);
+}
+
 INT_PTR CDialogBase::DoModal(HWND owner) {
   if (hwnd() != nullptr)
     return -1;

@@ -84,6 +84,8 @@ class CDialogBase : public CWindowBase {
   // OnInitDialog (the client passes the window to its skin control). Set it once at start-up.
   using InitHook = void (*)(HWND window);
   static void SetInitHook(InitHook hook);
+  // Runs the hook on `window`: for the client's windows that are not dialogs.
+  static void RunInitHook(HWND window);
 
  protected:
   // Called once the controls exist. The base writes the members to the controls. Return true

@@ -6,8 +6,9 @@ image file of the installation can be made again from this script:
 
     python3 resources/images/make_images.py
 
-writes the menu bitmaps (175 to 179), the log viewer's image strip (142), the hand cursor
-(130), the program icon (skin/QuorinFree.ico) and the about box picture (skin/bitmap11.skn).
+writes the menu bitmaps (175 to 179), the log viewer's image strip (142), the column-divider
+cursor (130), the program icon (skin/QuorinFree.ico) and the about box picture
+(skin/bitmap11.skn).
 """
 
 import math
@@ -182,27 +183,23 @@ def log_strip():
     return strip
 
 
-def hand_cursor():
-    """A 32 x 32 monochrome pointing hand; hot spot at the finger tip."""
+def divider_cursor():
+    """A 32 x 32 monochrome column-divider cursor: two bars with arrows to the left and right;
+    hot spot between the bars."""
     art = [
-        "     ##     ",
-        "    #..#    ",
-        "    #..#    ",
-        "    #..#    ",
-        "    #..###  ",
-        "    #..#..##",
-        " ## #..#..#.#",
-        "#..##..#..#..#",
-        "#...#.......#.#",
-        " #..#.........#",
-        "  #...........#",
-        "  #...........#",
-        "   #..........#",
-        "   #.........#",
-        "    #........#",
-        "    #........#",
-        "     #......#",
-        "     ########",
+        "          #.#.#          ",
+        "          #.#.#          ",
+        "          #.#.#          ",
+        "     ##   #.#.#   ##     ",
+        "    #.#   #.#.#   #.#    ",
+        "   #..#####.#.#####..#   ",
+        "  #.........#.........#  ",
+        "   #..#####.#.#####..#   ",
+        "    #.#   #.#.#   #.#    ",
+        "     ##   #.#.#   ##     ",
+        "          #.#.#          ",
+        "          #.#.#          ",
+        "          #.#.#          ",
     ]
     width = height = 32
     and_mask = [[1] * width for _ in range(height)]
@@ -228,7 +225,7 @@ def hand_cursor():
     header = struct.pack("<IiiHHIIiiII", 40, width, height * 2, 1, 1, 0, 0, 0, 0, 2, 0)
     palette = bytes((0, 0, 0, 0, 255, 255, 255, 0))
     image = header + palette + rows(xor_mask) + rows(and_mask)
-    hot_x, hot_y = 5, 0
+    hot_x, hot_y = 12, 6
     directory = struct.pack("<HHH", 0, 2, 1)
     entry = struct.pack("<BBBBHHII", width, height, 2, 0, hot_x, hot_y, len(image), 6 + 16)
     return directory + entry + image
@@ -298,7 +295,7 @@ def main():
     write(os.path.join(HERE, "bitmap178.bmp"), bmp_bytes(arrows(16, WHITE)))
     write(os.path.join(HERE, "bitmap179.bmp"), bmp_bytes(monitor(16, WHITE)))
     write(os.path.join(HERE, "log_images.bmp"), bmp_bytes(log_strip()))
-    write(os.path.join(HERE, "hand.cur"), hand_cursor())
+    write(os.path.join(HERE, "divider.cur"), divider_cursor())
     os.makedirs(SKIN, exist_ok=True)
     write(os.path.join(SKIN, "QuorinFree.ico"), ico_file([program_icon(32), program_icon(16)]))
     write(os.path.join(SKIN, "bitmap11.skn"), bmp_bytes(about_picture()))

@@ -247,7 +247,7 @@ TEST_F(ResourceLibraryTest, PicturesAndTheHandCursor) {
   EXPECT_EQ(info.bmHeight, 16);
   EXPECT_GE(info.bmWidth, 5 * 16);  // at least five images; the log viewer uses 2 and 4
   ::DeleteObject(strip);
-  EXPECT_NE(::LoadCursorW(module_, MAKEINTRESOURCEW(IDC_HAND_CURSOR)), nullptr);
+  EXPECT_NE(::LoadCursorW(module_, MAKEINTRESOURCEW(IDC_DIVIDER_CURSOR)), nullptr);
 }
 
 TEST_F(ResourceLibraryTest, InstallationFilesBesideTheProgram) {
