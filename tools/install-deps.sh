@@ -7,8 +7,8 @@ packages=(
   cmake g++ ninja-build googletest file python3 curl
   libcurl4-openssl-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine wine64 wine32:i386
-  xvfb xauth imagemagick fonts-wine
+  wine wine64
+  xvfb xauth imagemagick fonts-wine fonts-wqy-microhei
   nginx-light dnsmasq-base iproute2
   clang-format
 )
@@ -30,7 +30,23 @@ done
 
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo_if_needed apt-get update -q
+  # A mirror in the middle of a sync answers with index files of the wrong size; try again, and
+  # go on with the lists apt already has when one list still cannot be read.
+  for attempt in 1 2 3; do
+    sudo_if_needed apt-get update -q && break
+    echo "apt-get update failed (attempt $attempt); trying again"
+    sleep 10
+  done
   sudo_if_needed env DEBIAN_FRONTEND=noninteractive \
     apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# 32-bit Wine runs the delivered 32-bit build's tests where the kernel can start 32-bit programs.
+# It is optional: its i386 packages must match the amd64 ones version for version, which a
+# mirror in the middle of a sync cannot always offer, and tools/test.sh runs the same tests as
+# 64-bit programs without it.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  sudo_if_needed env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends wine32:i386 ||
+    echo "wine32:i386 could not be installed; the 32-bit tests will be skipped"
 fi
