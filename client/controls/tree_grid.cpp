@@ -285,7 +285,8 @@ CTreeGrid::Hit CTreeGrid::HitTest(POINT point) const {
   const std::vector<GridRow*> visible = VisibleRows();
   const int index = scrollTop_ + (point.y >= 0 ? point.y / std::max(1, rowHeight_) : -1);
   const bool onRow = point.y >= 0 && index >= 0 && index < static_cast<int>(visible.size());
-  if (onRow) {
+  // Dividers run through the rows with cells only; a heading row has none to grab.
+  if (onRow && !visible[static_cast<std::size_t>(index)]->cells.empty()) {
     for (int column = 0; column < ColumnCount(); ++column) {
       if (std::abs(point.x - DividerX(column)) <= slack) {
         hit.area = Area::kDivider;

@@ -105,12 +105,6 @@ void CTreeGrid::PaintCanvas(HDC dc, const RECT& area) {
       continue;
     PaintRow(dc, *visible[static_cast<std::size_t>(index)], top, client.right);
   }
-  // The column dividers, over the rows and below them.
-  const int bottom = (last - scrollTop_) * rowHeight_;
-  for (int column = 0; column < ColumnCount(); ++column) {
-    const RECT line{DividerX(column) - 1, 0, DividerX(column), bottom};
-    FillSystemColour(dc, line, COLOR_BTNFACE);
-  }
 }
 
 void CTreeGrid::PaintRow(HDC dc, const GridRow& row, int top, int width) {
@@ -147,8 +141,17 @@ void CTreeGrid::PaintRow(HDC dc, const GridRow& row, int top, int width) {
   else if (selected)
     textColour = COLOR_BTNTEXT;
   ::SetTextColor(dc, ::GetSysColor(textColour));
-  RECT text{box.right + ScaleForDpi(6, dpi_), top, DividerX(0) - ScaleForDpi(4, dpi_),
-            top + rowHeight_};
+  // A row without cells (a zone) is a heading: its caption takes the whole width, with no
+  // column dividers through it. A row with cells stops at the first divider.
+  const bool heading = row.cells.empty();
+  if (!heading) {
+    for (int column = 0; column < ColumnCount(); ++column) {
+      const RECT line{DividerX(column) - 1, top, DividerX(column), top + rowHeight_};
+      FillSystemColour(dc, line, COLOR_BTNFACE);
+    }
+  }
+  RECT text{box.right + ScaleForDpi(6, dpi_), top,
+            (heading ? width : DividerX(0)) - ScaleForDpi(4, dpi_), top + rowHeight_};
   const std::wstring caption = platform::WideFromUtf8(row.text);
   ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);

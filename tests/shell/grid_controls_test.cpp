@@ -305,7 +305,9 @@ TEST_F(GridControlsTest, ClicksToggleZonesAndCellsUnlessTheOwnerRefuses) {
 
 TEST_F(GridControlsTest, DividersDragUnlessRefusedAndShowTheirCursors) {
   const int before = grid_.ColumnWidth(0);
-  const LPARAM at = MAKELPARAM(grid_.DividerX(0), grid_.RowHeight() / 2);
+  // The second row is a host row: the dividers run through rows with cells only.
+  const int hostRowY = grid_.RowHeight() * 3 / 2;
+  const LPARAM at = MAKELPARAM(grid_.DividerX(0), hostRowY);
   host_.refuse = {client::kGridBeforeDividerDrag};
   ::SendMessageW(grid_.Canvas(), WM_LBUTTONDOWN, MK_LBUTTON, at);
   EXPECT_NE(::GetCapture(), grid_.Canvas());
@@ -313,9 +315,8 @@ TEST_F(GridControlsTest, DividersDragUnlessRefusedAndShowTheirCursors) {
   ::SendMessageW(grid_.Canvas(), WM_LBUTTONDOWN, MK_LBUTTON, at);
   EXPECT_EQ(::GetCapture(), grid_.Canvas());
   ::SendMessageW(grid_.Canvas(), WM_MOUSEMOVE, MK_LBUTTON,
-                 MAKELPARAM(grid_.DividerX(0) + 40, grid_.RowHeight() / 2));
-  ::SendMessageW(grid_.Canvas(), WM_LBUTTONUP, 0,
-                 MAKELPARAM(grid_.DividerX(0) + 40, grid_.RowHeight() / 2));
+                 MAKELPARAM(grid_.DividerX(0) + 40, hostRowY));
+  ::SendMessageW(grid_.Canvas(), WM_LBUTTONUP, 0, MAKELPARAM(grid_.DividerX(0) + 40, hostRowY));
   EXPECT_EQ(grid_.ColumnWidth(0), before + 40);
   EXPECT_EQ(::GetCapture(), nullptr);
   // The cells moved with their column.
@@ -328,15 +329,26 @@ TEST_F(GridControlsTest, DividersDragUnlessRefusedAndShowTheirCursors) {
   // The cursor over a divider is the resource library's, over an expander the hand.
   auto cursorAt = [&](POINT client) {
     ::ClientToScreen(grid_.Canvas(), &client);
-    ::SetCursorPos(client.x, client.y);
+    // Under X the pointer moves when the server has done it, and a late motion event of an
+    // earlier move can still put the reported position back: move it until the position
+    // holds after the pending events were handled, since the grid reads it to choose.
+    EXPECT_TRUE(WaitUntil([&] {
+      ::SetCursorPos(client.x, client.y);
+      Pump();
+      POINT now{};
+      return ::GetCursorPos(&now) && now.x == client.x && now.y == client.y;
+    }));
     ::SendMessageW(grid_.Canvas(), WM_SETCURSOR, reinterpret_cast<WPARAM>(grid_.Canvas()),
                    MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     return ::GetCursor();
   };
-  POINT divider{grid_.DividerX(0), grid_.RowHeight() / 2};
+  POINT divider{grid_.DividerX(0), hostRowY};
   POINT cursorNow{};
   ::GetCursorPos(&cursorNow);
   EXPECT_EQ(cursorAt(divider),
+            ::LoadCursorW(client::ResourceModule(), MAKEINTRESOURCEW(IDC_DIVIDER_CURSOR)));
+  // A zone row is a heading across the whole width: nothing to drag there.
+  EXPECT_NE(cursorAt(POINT{grid_.DividerX(0), grid_.RowHeight() / 2}),
             ::LoadCursorW(client::ResourceModule(), MAKEINTRESOURCEW(IDC_DIVIDER_CURSOR)));
   const RECT zoneCell = grid_.CellRect(Zone(0), 0);
   POINT expander{zoneCell.left + client::ScaleForDpi(6, client::WindowDpi(grid_.hwnd())),
