@@ -43,7 +43,11 @@ Function ${UN}QuorinFileInUse
   StrCpy $R9 ""
   !define QUORIN_UN "${UN}"
   !insertmacro QuorinLayoutFiles QuorinCheckLayoutFile
-  !insertmacro QuorinCheckLayoutFile "" "uninstall.exe" ""
+  ; The setup replaces the uninstaller too; the uninstaller runs from a copy of itself, or in
+  ; place (_?=) where its own file is held by itself and stays behind.
+  !if "${UN}" == ""
+    !insertmacro QuorinCheckLayoutFile "" "uninstall.exe" ""
+  !endif
   !undef QUORIN_UN
 FunctionEnd
 

@@ -153,6 +153,68 @@ TEST(SetupTest, InstallUpgradeAndUninstall) {
   }
 }
 
+// The setup's next button once it reads `text` (without its accelerator mark), or null.
+HWND WaitForNextButtonText(const Program& program, const std::wstring& text) {
+  HWND found = nullptr;
+  shelltest::WaitUntil([&] {
+    found = shelltest::FindWindowWithControls(program.processId(), {IDOK, IDCANCEL});
+    if (found == nullptr || !::IsWindowEnabled(::GetDlgItem(found, IDOK)))
+      return false;
+    std::wstring label = shelltest::ControlText(found, IDOK);
+    std::erase(label, L'&');
+    return label == text;
+  });
+  return found;
+}
+
+// Walks the pages into a folder of the user's choice and starts the client from the last
+// page; the uninstaller, asked to, takes the user's data with it.
+TEST(SetupTest, PagesStartTheClientAndUninstallRemovesDataOnRequest) {
+  const std::wstring folder = L"C:\\Tools\\QuorinFree";
+  Program setup(SetupCommand() + L" /D=" + folder);
+  for (const wchar_t* button : {L"Next >", L"Install", L"Finish"}) {
+    const HWND page = WaitForNextButtonText(setup, button);
+    ASSERT_NE(page, nullptr) << Utf8(button);
+    shelltest::PostButtonClick(page, IDOK);
+  }
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), folder);
+  const HWND client = WaitForClientWindow(L"QuorinFree ver" + kVersion);
+  ASSERT_NE(client, nullptr) << "Start QuorinFree on the last page starts the client";
+  DWORD clientProcess = 0;
+  ::GetWindowThreadProcessId(client, &clientProcess);
+
+  WriteFileText(folder + L"\\userprofie.dat", "profiles of the user");
+  WriteFileText(folder + L"\\quorin.log", "events of the user");
+  SetRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, L"isLog", L"1");
+
+  // In place (_?=), so that the test sees the uninstaller's own windows.
+  Program uninstaller(L"\"" + folder + L"\\uninstall.exe\" _?=" + folder);
+  const HWND confirm = WaitForNextButtonText(uninstaller, L"Uninstall");
+  ASSERT_NE(confirm, nullptr);
+  shelltest::PostButtonClick(confirm, IDOK);
+  ASSERT_TRUE(ConfirmClientExit(clientProcess));
+  HWND question = nullptr;
+  ASSERT_TRUE(shelltest::WaitUntil([&] {
+    question = shelltest::FindWindowWithControls(uninstaller.processId(), {IDYES, IDNO});
+    return question != nullptr;
+  }));
+  shelltest::PostButtonClick(question, IDNO);  // do not keep the data
+  const HWND done = WaitForNextButtonText(uninstaller, L"Close");
+  ASSERT_NE(done, nullptr);
+  shelltest::PostButtonClick(done, IDOK);
+  EXPECT_EQ(uninstaller.WaitForExit(), 0u);
+
+  EXPECT_FALSE(PathExists(folder + L"\\QuorinFree.exe"));
+  EXPECT_FALSE(PathExists(folder + L"\\userprofie.dat"));
+  EXPECT_FALSE(PathExists(folder + L"\\quorin.log"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  // An uninstaller run in place cannot remove its own file.
+  ::DeleteFileW((folder + L"\\uninstall.exe").c_str());
+  EXPECT_TRUE(::RemoveDirectoryW(folder.c_str())) << "nothing else was left in the folder";
+}
+
 // The first page shows in the language of the system (run in English and in Chinese); the
 // screenshot is artifacts/setup_first_page_<tag>.png.
 TEST(SetupTest, FirstPageInTheSystemLanguage) {
