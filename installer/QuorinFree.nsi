@@ -108,20 +108,44 @@ Function un.onInit
   !insertmacro QuorinStartUp
 FunctionEnd
 
-; Stops the setup before it has changed anything.
-!macro QuorinStopUnchanged TEXT
+; Stops before anything was changed: a service stopped for the check runs again.
+!macro QuorinStopUnchanged UN TEXT
+  ${If} $ServiceWasRunning = 1
+    Call ${UN}QuorinStartService
+  ${EndIf}
   DetailPrint "${TEXT}"
   SetErrorLevel ${QUORIN_EXIT_NOTHING_CHANGED}
   Abort "${TEXT}"
 !macroend
 
-; The running client is asked to end; a client that stays, or a file of the installation that
-; is still in use, stops the setup here unless the user retries after closing it.
+; A running service holds TLDDNSService.exe: it is stopped while the files are replaced or
+; removed ($ServiceWasRunning remembers it).
+!macro QuorinStopServiceForNow UN STOPPED_TEXT
+  Call ${UN}QuorinServiceState
+  Pop $0
+  ${If} $0 <> 0
+  ${AndIf} $0 <> 1
+    DetailPrint "$(StoppingService)"
+    StrCpy $ServiceWasRunning 1
+    Call ${UN}QuorinStopService
+    Pop $0
+    ${If} $0 != "stopped"
+      MessageBox MB_OK|MB_ICONSTOP "$(ServiceStillRunning)" /SD IDOK
+      !insertmacro QuorinStopUnchanged "${UN}" "${STOPPED_TEXT}"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; The running client is asked to end and the service stopped; a client that stays, or a file
+; of the installation that is still in use, stops here unless the user retries after closing
+; it.
 !macro QuorinMakeFolderFree UN STOPPED_TEXT
+  StrCpy $ServiceWasRunning 0
   ${Do}
     Call ${UN}QuorinEndRunningClient
     Pop $0
     ${If} $0 == "ended"
+      !insertmacro QuorinStopServiceForNow "${UN}" "${STOPPED_TEXT}"
       Call ${UN}QuorinFileInUse
       ${IfThen} $R9 == "" ${|} ${Break} ${|}
       StrCpy $1 "$(FileInUse)"
@@ -129,26 +153,12 @@ FunctionEnd
       StrCpy $1 "$(ClientStillRunning)"
     ${EndIf}
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$1" /SD IDCANCEL IDRETRY retry
-    !insertmacro QuorinStopUnchanged "${STOPPED_TEXT}"
+    !insertmacro QuorinStopUnchanged "${UN}" "${STOPPED_TEXT}"
     retry:
   ${Loop}
 !macroend
 
 Section "-Prepare"
-  StrCpy $ServiceWasRunning 0
-  Call QuorinServiceState
-  Pop $0
-  ${If} $0 <> 0
-  ${AndIf} $0 <> 1
-    DetailPrint "$(StoppingService)"
-    Call QuorinStopService
-    Pop $0
-    ${If} $0 != "stopped"
-      MessageBox MB_OK|MB_ICONSTOP "$(ServiceStillRunning)" /SD IDOK
-      !insertmacro QuorinStopUnchanged "$(NothingChanged)"
-    ${EndIf}
-    StrCpy $ServiceWasRunning 1
-  ${EndIf}
   !insertmacro QuorinMakeFolderFree "" "$(NothingChanged)"
 SectionEnd
 
@@ -238,7 +248,7 @@ Section "Uninstall"
     Pop $0
     ${If} $0 <> 0
       MessageBox MB_OK|MB_ICONSTOP "$(ServiceNotRemoved)" /SD IDOK
-      !insertmacro QuorinStopUnchanged "$(UninstallStopped)"
+      !insertmacro QuorinStopUnchanged "un." "$(UninstallStopped)"
     ${EndIf}
   ${EndIf}
 

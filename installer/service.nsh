@@ -7,7 +7,6 @@
 !define QUORIN_SERVICE_STOP_WAIT_MS 30000
 !define /math QUORIN_SERVICE_ACCESS 0x4 | 0x30 ; SERVICE_QUERY_STATUS, SERVICE_START, SERVICE_STOP
 
-; The state query serves both programs; stopping and starting only the setup.
 !macro QuorinServiceFunctions UN
 
 ; The service's current state (1 stopped ... 4 running ... 7 paused), or 0 when it is not
@@ -38,11 +37,9 @@ Function ${UN}QuorinServiceState
   Exch $R0
 FunctionEnd
 
-!macroend
-
 ; Sends the stop control and waits until the service reports stopped.
 ; Stack out: "stopped" or "running".
-Function QuorinStopService
+Function ${UN}QuorinStopService
   Push $R0
   Push $R1
   Push $R2
@@ -60,7 +57,7 @@ Function QuorinStopService
   wait:
   StrCpy $R3 0
   poll:
-    Call QuorinServiceState
+    Call ${UN}QuorinServiceState
     Pop $R0
     ; Stopped, or gone altogether.
     IntCmp $R0 1 stopped
@@ -82,7 +79,7 @@ Function QuorinStopService
 FunctionEnd
 
 ; Starts the service again; a failure leaves it stopped, as a failed start at boot would.
-Function QuorinStartService
+Function ${UN}QuorinStartService
   Push $R0
   Push $R1
   System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i 1) p .R0'
@@ -96,3 +93,6 @@ Function QuorinStartService
   Pop $R1
   Pop $R0
 FunctionEnd
+
+!macroend
+

@@ -35,9 +35,9 @@ LangString FileInUse ${LANG_SIMPCHINESE} \
 LangString StoppingService ${LANG_ENGLISH} "Stopping the service TLDDNSService..."
 LangString StoppingService ${LANG_SIMPCHINESE} "正在停止服务 TLDDNSService……"
 LangString ServiceStillRunning ${LANG_ENGLISH} \
-  "The service TLDDNSService does not stop, so its program cannot be replaced. Nothing was changed."
+  "The service TLDDNSService does not stop, so its program cannot be replaced or removed."
 LangString ServiceStillRunning ${LANG_SIMPCHINESE} \
-  "服务 TLDDNSService 无法停止，其程序不能替换。安装未作任何更改。"
+  "服务 TLDDNSService 无法停止，其程序不能替换或删除。"
 
 LangString NothingChanged ${LANG_ENGLISH} "The setup was stopped; nothing was changed."
 LangString NothingChanged ${LANG_SIMPCHINESE} "安装已停止，未作任何更改。"

@@ -43,7 +43,7 @@ std::wstring SetupCommand() {
   return L"\"" + Environment(L"QUORIN_SETUP") + L"\"";
 }
 
-std::optional<DWORD> SilentSetupCommand() {
+std::optional<DWORD> SilentSetup() {
   return RunToEnd(SetupCommand() + L" /S");
 }
 
@@ -81,9 +81,11 @@ void ExpectInstalled() {
 TEST(SetupTest, InstallUpgradeAndUninstall) {
   ASSERT_FALSE(PathExists(Folder())) << "the prefix is not fresh";
 
-  SCOPED_TRACE("silent installation");
-  ASSERT_EQ(SilentSetupCommand(), 0u);
-  ExpectInstalled();
+  {
+    SCOPED_TRACE("silent installation");
+    ASSERT_EQ(SilentSetup(), 0u);
+    ExpectInstalled();
+  }
 
   // What a user's installation gathers: accounts, a log, settings, a version recorded by an
   // older self-update. No update check, whose updater would hold Brenwick.exe while it runs.
@@ -118,17 +120,33 @@ TEST(SetupTest, InstallUpgradeAndUninstall) {
     const HANDLE held = ::CreateFileW(InFolder(L"Brenwick.exe").c_str(), GENERIC_READ, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(SilentSetupCommand(), 2u) << "a silent setup refuses with exit code 2";
+    EXPECT_EQ(SilentSetup(), 2u) << "a silent setup refuses with exit code 2";
     EXPECT_EQ(FileText(InFolder(L"Language.ini")), "stale") << "no file was replaced";
     ::CloseHandle(held);
-    ASSERT_EQ(SilentSetupCommand(), 0u);
+    ASSERT_EQ(SilentSetup(), 0u);
     EXPECT_NE(FileText(InFolder(L"Language.ini")), "stale");
   }
 
-  {
-    SCOPED_TRACE("uninstallation");
+  // A service that keeps running holds its program; the real one ends at once without an
+  // account, so the tests' service program stands in for it.
+  const std::wstring testService = WinePath(QUORIN_TEST_SERVICE);
+  const auto runTestService = [&] {
+    ASSERT_TRUE(::CopyFileW(testService.c_str(), InFolder(L"TLDDNSService.exe").c_str(), FALSE));
     ASSERT_EQ(RunToEnd(L"\"" + InFolder(L"TLDDNSService.exe") + L"\" -Service"), 0u);
-    ASSERT_TRUE(ServiceInstalled(L"TLDDNSService"));
+    ASSERT_TRUE(StartServiceAndWait(L"TLDDNSService"));
+  };
+
+  {
+    SCOPED_TRACE("installation while the service runs");
+    ASSERT_NO_FATAL_FAILURE(runTestService());
+    EXPECT_EQ(SilentSetup(), 0u);
+    EXPECT_FALSE(SameFileContent(InFolder(L"TLDDNSService.exe"), testService))
+        << "the service's program was replaced";
+  }
+
+  {
+    SCOPED_TRACE("uninstallation while the client and the service run");
+    ASSERT_NO_FATAL_FAILURE(runTestService());
     SetRegistryText(HKEY_CURRENT_USER, kRunKey, L"Quorin", InFolder(L"QuorinFree.exe"));
     SetRegistryText(HKEY_CURRENT_USER, kRunKey, L"SomeoneElse", L"C:\\other.exe");
     Program client(L"\"" + InFolder(L"QuorinFree.exe") + L"\"");

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -179,6 +180,55 @@ bool ServiceInstalled(const std::wstring& name) {
     ::CloseServiceHandle(service);
   ::CloseServiceHandle(manager);
   return service != nullptr;
+}
+
+bool StartServiceAndWait(const std::wstring& name) {
+  const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (manager == nullptr)
+    return false;
+  const SC_HANDLE service =
+      ::OpenServiceW(manager, name.c_str(), SERVICE_START | SERVICE_QUERY_STATUS);
+  bool running = false;
+  if (service != nullptr && ::StartServiceW(service, 0, nullptr)) {
+    running = WaitUntil([&] {
+      SERVICE_STATUS status{};
+      return ::QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING;
+    });
+  }
+  if (service != nullptr)
+    ::CloseServiceHandle(service);
+  ::CloseServiceHandle(manager);
+  return running;
+}
+
+bool SameFileContent(const std::wstring& first, const std::wstring& second) {
+  const HANDLE a = ::CreateFileW(first.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+  const HANDLE b = ::CreateFileW(second.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+  bool same = a != INVALID_HANDLE_VALUE && b != INVALID_HANDLE_VALUE;
+  std::vector<char> bufferA(65536);
+  std::vector<char> bufferB(65536);
+  while (same) {
+    DWORD readA = 0;
+    DWORD readB = 0;
+    same = ::ReadFile(a, bufferA.data(), 65536, &readA, nullptr) &&
+           ::ReadFile(b, bufferB.data(), 65536, &readB, nullptr) && readA == readB &&
+           std::equal(bufferA.begin(), bufferA.begin() + readA, bufferB.begin());
+    if (readA == 0)
+      break;
+  }
+  if (a != INVALID_HANDLE_VALUE)
+    ::CloseHandle(a);
+  if (b != INVALID_HANDLE_VALUE)
+    ::CloseHandle(b);
+  return same;
+}
+
+std::wstring WinePath(const std::string& unixPath) {
+  std::wstring path = L"Z:" + shelltest::Wide(unixPath);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
 }
 
 HWND WaitForClientWindow(const std::wstring& productTitle, DWORD limitMs) {

@@ -47,6 +47,11 @@ void SetRegistryText(HKEY root, const std::wstring& key, const std::wstring& nam
                      const std::wstring& value);
 
 bool ServiceInstalled(const std::wstring& name);
+// Starts a service and waits until it reports running; false when it does not.
+bool StartServiceAndWait(const std::wstring& name);
+bool SameFileContent(const std::wstring& first, const std::wstring& second);
+// A Linux path of the build tree as Wine's drive Z: shows it.
+std::wstring WinePath(const std::string& unixPath);
 
 // The running client's main window: the top-level window whose property named by the product
 // title holds 1; null when none shows within the limit.
