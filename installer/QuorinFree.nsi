@@ -20,6 +20,10 @@ RequestExecutionLevel admin
 !define QUORIN_VERSION_TEXT "ver${QUORIN_VERSION}"
 !define QUORIN_PUBLISHER "Tilro"
 !define QUORIN_SETTINGS_KEY "SOFTWARE\tilro\tlHost"
+; The settings key's virtualised copy of a user on 32-bit and on 64-bit Windows.
+!define QUORIN_VIRTUAL_SETTINGS_KEY "Software\Classes\VirtualStore\MACHINE\SOFTWARE\tilro\tlHost"
+!define QUORIN_VIRTUAL_SETTINGS_KEY_64 \
+  "Software\Classes\VirtualStore\MACHINE\SOFTWARE\WOW6432Node\tilro\tlHost"
 !define QUORIN_UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QuorinFree"
 !define QUORIN_RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define QUORIN_START_MENU "$SMPROGRAMS\QuorinFree"
@@ -227,13 +231,11 @@ FunctionEnd
 !macroend
 
 ; A file of the user's data, beside the program and in the user's virtualised copy of the
-; folder (a client run without administrator rights writes there).
+; folder, which a client run without administrator rights writes to: the same path under
+; VirtualStore without the drive ($3).
 !macro QuorinRemoveUserFile NAME
   Delete "$INSTDIR\${NAME}"
-  SetShellVarContext current
-  Delete "$LOCALAPPDATA\VirtualStore\Program Files\QuorinFree\${NAME}"
-  RMDir "$LOCALAPPDATA\VirtualStore\Program Files\QuorinFree"
-  SetShellVarContext all
+  Delete "$3\${NAME}"
 !macroend
 
 Section "Uninstall"
@@ -277,10 +279,17 @@ Section "Uninstall"
   DeleteRegKey HKLM "${QUORIN_UNINSTALL_KEY}"
 
   ${If} $2 = 0
+    SetShellVarContext current
+    StrCpy $3 $INSTDIR "" 3
+    StrCpy $3 "$LOCALAPPDATA\VirtualStore\$3"
+    SetShellVarContext all
     !insertmacro QuorinRemoveUserFile "userprofie.dat"
     !insertmacro QuorinRemoveUserFile "quorin.log"
+    RMDir "$3"
     DeleteRegKey HKLM "${QUORIN_SETTINGS_KEY}"
     DeleteRegKey /ifempty HKLM "SOFTWARE\tilro"
+    DeleteRegKey HKCU "${QUORIN_VIRTUAL_SETTINGS_KEY}"
+    DeleteRegKey HKCU "${QUORIN_VIRTUAL_SETTINGS_KEY_64}"
   ${EndIf}
   ; Only when nothing is left in it: the user's kept data, or files of others, stay.
   RMDir "$INSTDIR"

@@ -116,6 +116,12 @@ Function ${UN}QuorinRunningClient
   StrCpy $R1 0
   !insertmacro _QuorinTryClientVersion "${UN}" $R2
   !insertmacro _QuorinTryClientVersion "${UN}" $R3
+  ; A client run without administrator rights keeps what it writes under the machine's key in
+  ; the user's virtualised copy of it.
+  ReadRegStr $R2 HKCU "${QUORIN_VIRTUAL_SETTINGS_KEY}" "curVersion"
+  !insertmacro _QuorinTryClientVersion "${UN}" $R2
+  ReadRegStr $R2 HKCU "${QUORIN_VIRTUAL_SETTINGS_KEY_64}" "curVersion"
+  !insertmacro _QuorinTryClientVersion "${UN}" $R2
   !insertmacro _QuorinTryClientVersion "${UN}" "${QUORIN_VERSION_TEXT}"
   found:
   StrCpy $R0 $R1

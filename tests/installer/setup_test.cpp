@@ -140,7 +140,8 @@ TEST(SetupTest, InstallUpgradeAndUninstall) {
     SCOPED_TRACE("installation while the service runs");
     ASSERT_NO_FATAL_FAILURE(runTestService());
     EXPECT_EQ(SilentSetup(), 0u);
-    EXPECT_FALSE(SameFileContent(InFolder(L"TLDDNSService.exe"), testService))
+    // The tests' service program is a fraction of the real one's size.
+    EXPECT_NE(FileSize(InFolder(L"TLDDNSService.exe")), FileSize(testService))
         << "the service's program was replaced";
   }
 

@@ -201,28 +201,11 @@ bool StartServiceAndWait(const std::wstring& name) {
   return running;
 }
 
-bool SameFileContent(const std::wstring& first, const std::wstring& second) {
-  const HANDLE a = ::CreateFileW(first.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-  const HANDLE b = ::CreateFileW(second.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-  bool same = a != INVALID_HANDLE_VALUE && b != INVALID_HANDLE_VALUE;
-  std::vector<char> bufferA(65536);
-  std::vector<char> bufferB(65536);
-  while (same) {
-    DWORD readA = 0;
-    DWORD readB = 0;
-    same = ::ReadFile(a, bufferA.data(), 65536, &readA, nullptr) &&
-           ::ReadFile(b, bufferB.data(), 65536, &readB, nullptr) && readA == readB &&
-           std::equal(bufferA.begin(), bufferA.begin() + readA, bufferB.begin());
-    if (readA == 0)
-      break;
-  }
-  if (a != INVALID_HANDLE_VALUE)
-    ::CloseHandle(a);
-  if (b != INVALID_HANDLE_VALUE)
-    ::CloseHandle(b);
-  return same;
+std::optional<ULONGLONG> FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+    return std::nullopt;
+  return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 std::wstring WinePath(const std::string& unixPath) {

@@ -49,7 +49,7 @@ void SetRegistryText(HKEY root, const std::wstring& key, const std::wstring& nam
 bool ServiceInstalled(const std::wstring& name);
 // Starts a service and waits until it reports running; false when it does not.
 bool StartServiceAndWait(const std::wstring& name);
-bool SameFileContent(const std::wstring& first, const std::wstring& second);
+std::optional<ULONGLONG> FileSize(const std::wstring& path);
 // A Linux path of the build tree as Wine's drive Z: shows it.
 std::wstring WinePath(const std::string& unixPath);
 
