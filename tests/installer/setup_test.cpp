@@ -194,6 +194,8 @@ TEST(SetupTest, PagesStartTheClientAndUninstallRemovesDataOnRequest) {
   for (const wchar_t* button : {L"Next >", L"Install", L"Finish"}) {
     const HWND page = WaitForNextButtonText(setup, button);
     ASSERT_NE(page, nullptr) << Utf8(button);
+    if (std::wstring(button) == L"Finish")
+      shelltest::TakeScreenshot(L"setup_finish_page_en");
     shelltest::PostButtonClick(page, IDOK);
   }
   EXPECT_EQ(setup.WaitForExit(), 0u);
