@@ -11,6 +11,7 @@ packages=(
   xvfb xauth imagemagick fonts-wine fonts-wqy-microhei
   nginx-light dnsmasq-base iproute2
   clang-format
+  nsis
 )
 
 sudo_if_needed() {
