@@ -1,0 +1,61 @@
+#!/usr/bin/env python3
+"""Types a password into a program as a person at a terminal would.
+
+    type_password.py PASSWORD PROMPT COMMAND...
+
+Runs COMMAND with a new pseudo-terminal as its standard input, output and error, waits for
+PROMPT to appear, types PASSWORD and Enter, and copies everything the program wrote to standard
+output. Exits with the program's exit code; 90 when the prompt never came, 91 when the terminal
+was left without echo.
+"""
+import os
+import pty
+import select
+import subprocess
+import sys
+import termios
+import time
+
+
+def main():
+    password, prompt, command = sys.argv[1], sys.argv[2].encode(), sys.argv[3:]
+    master, slave = pty.openpty()
+    child = subprocess.Popen(command, stdin=slave, stdout=slave, stderr=slave)
+    output = b""
+
+    def read_some(seconds):
+        nonlocal output
+        ready, _, _ = select.select([master], [], [], seconds)
+        if not ready:
+            return False
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:  # the program ended and closed the terminal
+            return False
+        output += chunk
+        return bool(chunk)
+
+    deadline = time.monotonic() + 60
+    while prompt not in output and time.monotonic() < deadline:
+        read_some(0.5)
+    if prompt not in output:
+        child.kill()
+        child.wait()
+        sys.stdout.write(output.decode(errors="replace"))
+        return 90
+    os.write(master, password.encode() + b"\n")
+    while child.poll() is None:
+        read_some(0.5)
+    while read_some(0.2):
+        pass
+    echo_back = termios.tcgetattr(slave)[3] & termios.ECHO
+    os.close(slave)
+    os.close(master)
+    sys.stdout.write(output.decode(errors="replace"))
+    if not echo_back:
+        return 91
+    return child.returncode
+
+
+if __name__ == "__main__":
+    sys.exit(main())
