@@ -1,13 +1,7 @@
 #!/usr/bin/env python3
-"""Types a password into a program as a person at a terminal would.
-
-    type_password.py PASSWORD PROMPT COMMAND...
-
-Runs COMMAND with a new pseudo-terminal as its standard input, output and error, waits for
-PROMPT to appear, types PASSWORD and Enter, and copies everything the program wrote to standard
-output. Exits with the program's exit code; 90 when the prompt never came, 91 when the terminal
-was left without echo.
-"""
+"""type_password.py PASSWORD PROMPT COMMAND...: runs COMMAND on a new pseudo-terminal, types
+PASSWORD and Enter once PROMPT shows, and prints all the program wrote. Exits with its exit
+code; 90 when the prompt never came, 91 when the terminal was left without echo."""
 import os
 import pty
 import select

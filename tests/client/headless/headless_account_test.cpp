@@ -2,10 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
-#include "client/headless/account_commands.h"
-#include "client/headless/exit_codes.h"
 #include "client/headless/headless_session.h"
 #include "client/local/profile_file.h"
 #include "tests/client/protocol/test_settings.h"
@@ -62,28 +59,6 @@ TEST_F(HeadlessAccountTest, TheCommandLineWinsAndTheProfileNeedsAutoLogin) {
   account = ChooseAccount(config_, settings_.settings);
   ASSERT_TRUE(account);
   EXPECT_EQ(account->user, "bob");
-}
-
-TEST_F(HeadlessAccountTest, ForgettingTheCurrentAccountTurnsAutoLoginOff) {
-  Remember("alice", "pa", 1);
-  Remember("bob", "pb", 1);
-  settings_.settings.SetAutoLogin(true);
-  std::ostringstream out;
-  std::ostringstream err;
-
-  EXPECT_EQ(ForgetAccount(settings_.settings, "alice", config_.profilePath, out, err),
-            kExitSuccess);
-  EXPECT_TRUE(settings_.settings.AutoLogin()) << "bob still logs in";
-  EXPECT_EQ(ChooseAccount(config_, settings_.settings)->user, "bob");
-
-  EXPECT_EQ(ForgetAccount(settings_.settings, "alice", config_.profilePath, out, err),
-            kExitNoAccount);
-  EXPECT_NE(err.str().find("alice"), std::string::npos) << "the error names the account";
-
-  EXPECT_EQ(ForgetAccount(settings_.settings, "bob", config_.profilePath, out, err), kExitSuccess);
-  EXPECT_FALSE(settings_.settings.AutoLogin());
-  EXPECT_FALSE(ChooseAccount(config_, settings_.settings));
-  EXPECT_FALSE(FindProfile(config_.profilePath, "bob")) << "its password is gone too";
 }
 
 }  // namespace
