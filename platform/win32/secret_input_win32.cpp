@@ -20,7 +20,9 @@ BOOL WINAPI RestoreEchoOnControl(DWORD) {
   return FALSE;  // the next handler, in the end the system's, ends the program as usual
 }
 
-// Turns the console's echo off for its lifetime.
+// Puts the console into character input without echo for its lifetime: the line is then
+// gathered here, so nothing typed is ever shown, whatever the console does with the echo of
+// an edited line. Ctrl-C stays a control event.
 class EchoOff {
  public:
   explicit EchoOff(HANDLE console) {
@@ -28,7 +30,7 @@ class EchoOff {
       return;
     g_console = console;
     ::SetConsoleCtrlHandler(RestoreEchoOnControl, TRUE);
-    const DWORD quiet = (g_savedMode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT |
+    const DWORD quiet = (g_savedMode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT | ENABLE_LINE_INPUT)) |
                         ENABLE_PROCESSED_INPUT;
     active_ = ::SetConsoleMode(console, quiet) != 0;
     if (!active_)
@@ -48,37 +50,41 @@ class EchoOff {
   bool active_ = false;
 };
 
-// One line typed at the console. Its characters come as UTF-16 and become the programs' UTF-8;
-// every UTF-16 unit makes at least one byte, so more than `maxLength` + 1 units (a "\r" may
-// end the line) can never fit and are not kept.
+// One line typed at the console, up to Enter; Backspace takes back the last character. The
+// characters come as UTF-16 and become the programs' UTF-8; every UTF-16 unit makes at least
+// one byte, so more than `maxLength` units can never fit and are not kept.
 LineRead ReadConsoleLine(HANDLE console, std::size_t maxLength, std::string& line) {
   std::wstring typed;
   bool tooLong = false;
-  std::array<wchar_t, 128> buffer{};
+  std::array<wchar_t, 64> buffer{};
   for (;;) {
     DWORD count = 0;
     if (!::ReadConsoleW(console, buffer.data(), static_cast<DWORD>(buffer.size()), &count, nullptr))
       return LineRead::kFailed;
     if (count == 0)
-      return typed.empty() ? LineRead::kNothing : LineRead::kFailed;
-    const std::wstring_view chunk(buffer.data(), count);
-    const std::size_t end = chunk.find(L'\n');
-    const std::wstring_view part = chunk.substr(0, end);
-    if (typed.size() + part.size() <= maxLength + 1)
-      typed.append(part);
-    else
-      tooLong = true;
-    if (end != std::wstring_view::npos)
-      break;
+      return LineRead::kFailed;
+    for (const wchar_t c : std::wstring_view(buffer.data(), count)) {
+      if (c == L'\r' || c == L'\n') {
+        line = Utf8FromWide(typed);
+        if (tooLong || line.size() > maxLength) {
+          line.clear();
+          return LineRead::kTooLong;
+        }
+        return LineRead::kLine;
+      }
+      if (c == L'\b') {
+        // A character outside the basic plane is two units.
+        if (!typed.empty() && typed.back() >= 0xDC00 && typed.back() <= 0xDFFF)
+          typed.pop_back();
+        if (!typed.empty())
+          typed.pop_back();
+      } else if (typed.size() < maxLength) {
+        typed.push_back(c);
+      } else {
+        tooLong = true;
+      }
+    }
   }
-  if (!typed.empty() && typed.back() == L'\r')
-    typed.pop_back();
-  line = Utf8FromWide(typed);
-  if (tooLong || line.size() > maxLength) {
-    line.clear();
-    return LineRead::kTooLong;
-  }
-  return LineRead::kLine;
 }
 
 }  // namespace
@@ -99,7 +105,7 @@ LineRead ReadSecretLine(std::string_view prompt, std::size_t maxLength, std::str
   std::fwrite(prompt.data(), 1, prompt.size(), stderr);
   std::fflush(stderr);
   const LineRead result = ReadConsoleLine(input, maxLength, line);
-  // The line end typed was not echoed either.
+  // Enter was not echoed either.
   std::fputs("\n", stderr);
   return result;
 }

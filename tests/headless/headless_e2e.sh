@@ -232,15 +232,20 @@ check "--forget of an account that is not there" test $? -eq 2 -a "$(wc -l <"$wo
   -silent alice >"$work/bad.txt" 2>&1
 check "a password file that cannot be read is refused in one line" \
   test $? -eq 1 -a "$(wc -l <"$work/bad.txt")" -eq 1
-if [ -z "$wine" ]; then
-  # A person at a terminal: nothing typed shows, and the echo is back afterwards.
-  python3 "$QUORIN_SOURCE/tests/headless/type_password.py" 'pa&ss +1' 'Password for alice:' \
-    "${client[@]}" "${store_args[@]}" --remember alice >"$work/typed.txt" 2>&1
-  code=$?
+# A person at a terminal: nothing typed shows, a Backspace takes back a character, and the
+# echo is back afterwards. Under Wine the program reads the console Wine makes of the terminal;
+# Wine switches the terminal's own echo off only some moments after the program asks, so there
+# the echo is not checked.
+python3 "$QUORIN_SOURCE/tests/headless/type_password.py" $'pa&sx\x7fs +1' 'Password for alice:' \
+  "${client[@]}" "${store_args[@]}" --remember alice >"$work/typed.txt" 2>&1
+code=$?
+if [ -n "$wine" ]; then
+  check "--remember reads the password typed at the console" test "$code" -eq 0
+else
   check "--remember at a terminal reads the password without echo" \
-    test "$code" -eq 0 -a "$(grep -c 'pa&ss' "$work/typed.txt")" -eq 0
-  check "and remembers it" test "$(profiles 2>&1)" = "$(printf 'current=0\nalice:pa&ss +1:1')"
+    test "$code" -eq 0 -a "$(grep -c 'pa&s' "$work/typed.txt")" -eq 0
 fi
+check "and remembers it" test "$(profiles 2>&1)" = "$(printf 'current=0\nalice:pa&ss +1:1')"
 
 # Update hosts that the name server says do not exist: the client ends at once instead of
 # retrying. Only where a name server answers; without one, a lookup proves nothing.
