@@ -32,11 +32,28 @@ std::string ProgramName(const char* argv0) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// The password of --remember (typed, or from standard input or the password file) and of
+// -silent USER with a password file; -silent USER PASSWORD has it already. A remembered one
+// must fit a profile field of 127 characters; the login itself takes 255.
+bool ReadAccountPassword(const client::HeadlessOptions& options, client::SilentAccount& account,
+                         std::string& problem) {
+  const bool remember = options.command == client::HeadlessCommand::kRemember;
+  const std::size_t maxLength =
+      remember ? client::kMaxProfileTextLength : client::kMaxPasswordLength;
+  if (options.passwordFile)
+    return client::ReadPasswordFile(*options.passwordFile, maxLength, account.password, problem);
+  if (remember) {
+    return client::ReadPasswordFromInput("Password for " + account.user + ": ", maxLength,
+                                         account.password, problem);
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string program = ProgramName(argc > 0 ? argv[0] : nullptr);
-  client::HeadlessOptions options = client::ParseHeadlessOptions(
+  const client::HeadlessOptions options = client::ParseHeadlessOptions(
       std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
   if (options.help) {
     std::cout << client::HeadlessUsage(program);
@@ -62,24 +79,12 @@ int main(int argc, char** argv) {
                                  std::cerr);
   }
 
-  // The password of --remember, or of -silent USER with a password file. A remembered one is
-  // kept in a profile field of 127 characters; the login itself takes 255.
   std::optional<client::SilentAccount> account = options.silent;
   if (options.command == client::HeadlessCommand::kRemember)
     account = client::SilentAccount{options.accountUser, ""};
-  if (account && (options.passwordFile || options.command == client::HeadlessCommand::kRemember)) {
-    const std::size_t maxLength = options.command == client::HeadlessCommand::kRemember
-                                      ? client::kMaxProfileTextLength
-                                      : client::kMaxPasswordLength;
-    const bool read =
-        options.passwordFile
-            ? client::ReadPasswordFile(*options.passwordFile, maxLength, account->password, problem)
-            : client::ReadPasswordFromInput("Password for " + account->user + ": ", maxLength,
-                                            account->password, problem);
-    if (!read) {
-      std::cerr << program << ": " << problem << "\n";
-      return client::kExitUnusable;
-    }
+  if (account && !ReadAccountPassword(options, *account, problem)) {
+    std::cerr << program << ": " << problem << "\n";
+    return client::kExitUnusable;
   }
 
   platform::NetworkSession network;
