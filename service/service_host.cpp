@@ -123,7 +123,8 @@ std::optional<double> TimeScaleFrom(DWORD argc, wchar_t** argv, std::string& pro
   const client::HeadlessOptions options = client::ParseHeadlessOptions(arguments);
   if (!options.error.empty())
     problem = options.error;
-  else if (options.help || options.silent || options.storeDirectory)
+  else if (options.help || options.silent || options.storeDirectory || options.passwordFile ||
+           options.command != client::HeadlessCommand::kRun)
     problem = "only --time-scale can be given to the service";
   if (!problem.empty())
     return std::nullopt;

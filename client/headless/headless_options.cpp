@@ -5,6 +5,77 @@
 #include "common/text_tools.h"
 
 namespace quorin::client {
+namespace {
+
+constexpr const char* kPasswordFileSwitch = "--password-file";
+
+bool TakesValue(const std::string& argument) {
+  return argument == "--store" || argument == "--time-scale" || argument == kPasswordFileSwitch ||
+         argument == "--remember" || argument == "--forget";
+}
+
+// Stores one option's value; false with options.error set when it cannot be used.
+bool ApplyOption(const std::string& option, const std::string& value, HeadlessOptions& options) {
+  if (option == "--store") {
+    options.storeDirectory = value;
+  } else if (option == "--time-scale") {
+    char* end = nullptr;
+    const double scale = std::strtod(value.c_str(), &end);
+    if (end == value.c_str() || *end != '\0' || !(scale >= 1.0 && scale <= 100000.0)) {
+      options.error = "--time-scale takes a number from 1 to 100000, not \"" + value + "\"";
+      return false;
+    }
+    options.timeScale = scale;
+  } else if (option == kPasswordFileSwitch) {
+    options.passwordFile = value;
+  } else {
+    if (options.command != HeadlessCommand::kRun) {
+      options.error = "give only one of --remember and --forget";
+      return false;
+    }
+    options.command =
+        option == "--remember" ? HeadlessCommand::kRemember : HeadlessCommand::kForget;
+    options.accountUser = value;
+  }
+  return true;
+}
+
+// The account after "-silent" at `first`: USER PASSWORD, or USER alone with a password file
+// (given before "-silent" or as "--password-file FILE" after the user).
+void ParseSilentAccount(const std::vector<std::string>& arguments, std::size_t first,
+                        HeadlessOptions& options) {
+  const std::string& word = arguments[first - 1];
+  const std::size_t count = arguments.size() - first;
+  if (count == 3 && arguments[first + 1] == kPasswordFileSwitch && !options.passwordFile) {
+    if (arguments[first + 2].empty()) {
+      options.error = std::string(kPasswordFileSwitch) + " needs a value";
+      return;
+    }
+    options.passwordFile = arguments[first + 2];
+    options.silent = SilentAccount{arguments[first], ""};
+    return;
+  }
+  if (options.passwordFile) {
+    if (count == 0) {
+      options.error = word + " needs a user name";
+    } else if (count > 1) {
+      options.error = "the password comes from --password-file; unexpected argument \"" +
+                      arguments[first + 1] + "\" after the user name";
+    } else {
+      options.silent = SilentAccount{arguments[first], ""};
+    }
+    return;
+  }
+  if (count < 2) {
+    options.error = word + " needs a user name and a password (or --password-file FILE)";
+    return;
+  }
+  options.silent = SilentAccount{arguments[first], arguments[first + 1]};
+  if (count > 2)
+    options.error = "unexpected argument \"" + arguments[first + 2] + "\" after the password";
+}
+
+}  // namespace
 
 bool IsSilentSwitch(const std::string& argument) {
   return argument.size() == 7 && (argument[0] == '-' || argument[0] == '/') &&
@@ -21,53 +92,65 @@ HeadlessOptions ParseHeadlessOptions(const std::vector<std::string>& arguments) 
       options.help = true;
       return options;
     }
-    if (argument == "--store" || argument == "--time-scale") {
-      if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-        options.error = argument + " needs a value";
-        return options;
-      }
-      const std::string& value = arguments[++i];
-      if (argument == "--store") {
-        options.storeDirectory = value;
-      } else {
-        char* end = nullptr;
-        const double scale = std::strtod(value.c_str(), &end);
-        if (end == value.c_str() || *end != '\0' || !(scale >= 1.0 && scale <= 100000.0)) {
-          options.error = "--time-scale takes a number from 1 to 100000, not \"" + value + "\"";
-          return options;
-        }
-        options.timeScale = scale;
-      }
-      continue;
+    if (!TakesValue(argument))
+      break;
+    if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+      options.error = argument + " needs a value";
+      return options;
     }
-    break;
+    if (!ApplyOption(argument, arguments[i + 1], options))
+      return options;
+    ++i;
   }
-  if (i == arguments.size())
-    return options;
-  if (!IsSilentSwitch(arguments[i])) {
-    options.error = "unknown argument \"" + arguments[i] + "\" (see --help)";
+  if (i < arguments.size()) {
+    if (!IsSilentSwitch(arguments[i])) {
+      options.error = "unknown argument \"" + arguments[i] + "\" (see --help)";
+      return options;
+    }
+    if (options.command != HeadlessCommand::kRun) {
+      options.error = arguments[i] + " does not go with --remember or --forget";
+      return options;
+    }
+    ParseSilentAccount(arguments, i + 1, options);
     return options;
   }
-  if (arguments.size() - i < 3) {
-    options.error = arguments[i] + " needs a user name and a password";
-    return options;
-  }
-  options.silent = SilentAccount{arguments[i + 1], arguments[i + 2]};
-  if (arguments.size() - i > 3) {
-    options.error = "unexpected argument \"" + arguments[i + 3] + "\" after the password";
+  if (options.passwordFile && options.command != HeadlessCommand::kRemember) {
+    options.error = std::string(kPasswordFileSwitch) + " goes with -silent USER or --remember USER";
   }
   return options;
 }
 
 std::string HeadlessUsage(const std::string& programName) {
   return "Usage: " + programName + R"( [--store DIR] [--time-scale N] [-silent USER PASSWORD]
+       )" +
+         programName +
+         R"( [--store DIR] [--time-scale N] --password-file FILE -silent USER
+       )" +
+         programName +
+         R"( [--store DIR] [--password-file FILE] --remember USER
+       )" +
+         programName + R"( [--store DIR] --forget USER
 
 Keeps your dynamic DNS names pointed at this machine's public IPv4 address, without a window.
 
+  (no account)           log in with the remembered account: the current profile of
+                         "userprofie.dat" when "autoLogin" is set and its password is
+                         remembered (by --remember, or by the windowed client).
+  --remember USER        set up the remembered account: read USER's password (typed without
+                         echo, or the first line of standard input when that is not a
+                         terminal), log in once to prove it, then store it as the current
+                         profile with its password and set "autoLogin" to 1. A refused login
+                         stores nothing. Run it as the user the client will run as.
+  --forget USER          remove USER's profile, password and all, from "userprofie.dat"; when
+                         it was the current one, no profile is current afterwards and
+                         "autoLogin" is set to 0.
+  --password-file FILE   read the password of -silent USER or --remember USER from the first
+                         line of FILE (for instance a systemd credential, or a file only root
+                         can read), so that it never shows on the command line.
   -silent USER PASSWORD  log in with this account ("/silent" and any letter case work too);
-                         a failed login is tried again every 30 seconds.
-  (no account)           log in with the remembered account when "autoLogin" is set and its
-                         password is remembered (saved by the windowed client).
+                         a failed login is tried again every 30 seconds. Avoid this form on a
+                         machine with other users: they can read the password in the process
+                         list.
   --store DIR            the settings store directory; the default is $QUORINFREE_STORE,
                          else $XDG_CONFIG_HOME/quorinfree, else ~/.config/quorinfree. The
                          profile file "userprofie.dat" and the log "quorin.log" live there too.
@@ -83,9 +166,13 @@ Settings of the store that matter here: "isLog" (1: append events to quorin.log)
 "UpdateHostFree1", "UpdateHostFree2", "UpdateHostVip1", "UpdateHostVip2" (the provider's
 update hosts), "autoLogin".
 
-Exit codes: 0 after a stop; 1 for a command line or store that cannot be used, or when the
-name server says that none of the update hosts exists; 2 when there is no account to log in
-with.
+Exit codes:
+  0  stopped on request; --remember: the account is remembered; --forget: it is removed.
+  1  a command line, store, password (unreadable, empty or too long) or profile file that
+     cannot be used, or update hosts that the name server says do not exist.
+  2  no account to log in with; --forget: no remembered account has that name.
+  3  --remember: the login failed (the server refused it, or no server answered); nothing
+     was stored.
 )";
 }
 

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "client/headless/exit_codes.h"
 #include "client/headless/status_printer.h"
 #include "client/local/profile_file.h"
 #include "client/monitor/confirmation.h"
@@ -99,6 +100,12 @@ std::optional<SilentAccount> RememberedAccount(const std::string& profilePath) {
   return SilentAccount{profile->userName.str(), profile->password.str()};
 }
 
+void PrepareProcessRequests(const StringTable& strings, const Settings& settings) {
+  ProcessClientTexts().Fill(strings);
+  ProcessReplyCodes().Fill(strings);
+  SetDdnsHostName(UpdateHostPrimary(settings));
+}
+
 int RunHeadlessClient(const HeadlessRunConfig& config, const StringTable& strings,
                       std::ostream& out, const std::function<bool()>& stopRequested) {
   RequestEnvironment& environment = ProcessRequestEnvironment();
@@ -106,14 +113,12 @@ int RunHeadlessClient(const HeadlessRunConfig& config, const StringTable& string
   const auto account = ChooseAccount(config, environment.settings);
   if (!account) {
     printer.Line(
-        "no account to log in with: give -silent USER PASSWORD, or remember a password and set "
-        "\"autoLogin\" (see --help)");
-    return 2;
+        "no account to log in with: remember one with --remember USER, or give -silent USER "
+        "with --password-file FILE (see --help)");
+    return kExitNoAccount;
   }
 
-  ProcessClientTexts().Fill(strings);
-  ProcessReplyCodes().Fill(strings);
-  SetDdnsHostName(UpdateHostPrimary(environment.settings));
+  PrepareProcessRequests(strings, environment.settings);
   SetProcessMessageSink(
       [&printer](std::string_view message) { printer.Line("server: " + std::string(message)); });
   std::atomic<bool> refresh{true};
@@ -162,7 +167,7 @@ int RunHeadlessClient(const HeadlessRunConfig& config, const StringTable& string
   SetStatusRefreshCallback({});
   SetProcessMessageSink({});
   printer.Line("stopped");
-  return 0;
+  return kExitSuccess;
 }
 
 }  // namespace quorin::client

@@ -33,6 +33,10 @@ std::optional<SilentAccount> RememberedAccount(const std::string& profilePath);
 std::optional<SilentAccount> ChooseAccount(const HeadlessRunConfig& config,
                                            const Settings& settings);
 
+// Fills the process's text tables and the DDNS host name that the login and every later
+// request use.
+void PrepareProcessRequests(const StringTable& strings, const Settings& settings);
+
 // Runs the process's client until `stopRequested()` turns true, printing status lines and
 // messages to `out`. Returns the process exit code: 0 after a stop, 2 when there is no account
 // to log in with.

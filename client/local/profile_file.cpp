@@ -70,6 +70,44 @@ std::optional<ProfileSet> ReadProfileFile(const std::string& path) {
   return DecodeProfiles(std::string_view(buffer.data(), read));
 }
 
+// How many profiles a set holds, whatever its count field says.
+std::int32_t StoredCount(const ProfileSet& set) {
+  return std::clamp<std::int32_t>(set.count, 0, static_cast<std::int32_t>(kMaxProfiles));
+}
+
+std::optional<UserProfile> FindProfileIn(const ProfileSet& set, std::string_view userName) {
+  for (std::int32_t i = 0; i < StoredCount(set); ++i) {
+    const UserProfile& profile = set.profiles[static_cast<std::size_t>(i)];
+    if (EqualsIgnoreCase(profile.userName.str(), userName))
+      return profile;
+  }
+  return std::nullopt;
+}
+
+enum class FileChange { kWritten, kUnchanged, kFailed };
+
+// One read-modify-write of the file under its lock. `change` returns the new set, or nothing
+// to leave the file as it is.
+template <typename Change>
+FileChange ChangeProfileFile(const std::string& path, const Change& change) {
+  const platform::FileLock lock =
+      platform::FileLock::Acquire(LockPath(path), platform::FileLock::Mode::Exclusive);
+  if (!lock)
+    return FileChange::kFailed;
+  // Every saver holds the lock while its temporary file exists: any found now was left by a
+  // saver that was killed, and holds passwords.
+  platform::RemoveStaleTemporaryFiles(path);
+  const auto set = ReadProfileFile(path);
+  // A file that could not be read would be replaced by one holding only the new profile.
+  if (!set)
+    return FileChange::kFailed;
+  const std::optional<ProfileSet> changed = change(*set);
+  if (!changed)
+    return FileChange::kUnchanged;
+  return platform::WriteFileAtomically(path, EncodeProfiles(*changed)) ? FileChange::kWritten
+                                                                       : FileChange::kFailed;
+}
+
 }  // namespace
 
 ProfileSet DecodeProfiles(std::string_view bytes) {
@@ -112,23 +150,78 @@ ProfileSet LoadProfiles(const std::string& path) {
 }
 
 bool SaveProfile(const std::string& path, const UserProfile& profile, bool makeCurrent) {
-  const platform::FileLock lock =
-      platform::FileLock::Acquire(LockPath(path), platform::FileLock::Mode::Exclusive);
-  if (!lock)
-    return false;
-  // Every saver holds the lock while its temporary file exists: any found now was left by a
-  // saver that was killed, and holds passwords.
-  platform::RemoveStaleTemporaryFiles(path);
-  const auto set = ReadProfileFile(path);
-  // A file that could not be read would be replaced by one holding only the new profile.
-  if (!set)
-    return false;
-  return platform::WriteFileAtomically(path,
-                                       EncodeProfiles(WithProfile(*set, profile, makeCurrent)));
+  return ChangeProfileFile(path, [&](const ProfileSet& set) {
+           return std::optional(WithProfile(set, profile, makeCurrent));
+         }) == FileChange::kWritten;
+}
+
+bool SaveLoginProfile(const std::string& path, std::string_view userName, std::string_view password,
+                      bool rememberPassword) {
+  return ChangeProfileFile(path, [&](const ProfileSet& set) {
+           return std::optional(WithLoginProfile(set, userName, password, rememberPassword));
+         }) == FileChange::kWritten;
+}
+
+ProfileSet WithLoginProfile(const ProfileSet& set, std::string_view userName,
+                            std::string_view password, bool rememberPassword) {
+  std::optional<UserProfile> stored = FindProfileIn(set, userName);
+  UserProfile profile;
+  if (stored) {
+    profile = *stored;
+  } else {
+    profile.userName = userName;
+  }
+  profile.savePassword = rememberPassword ? 1 : 0;
+  if (rememberPassword)
+    profile.password = password;
+  return WithProfile(set, profile, true);
+}
+
+std::int32_t ProfileIndexOf(const ProfileSet& set, std::string_view userName) {
+  const std::int32_t count = StoredCount(set);
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (set.profiles[static_cast<std::size_t>(i)].userName.str() == userName)
+      return i;
+  }
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (EqualsIgnoreCase(set.profiles[static_cast<std::size_t>(i)].userName.str(), userName))
+      return i;
+  }
+  return -1;
+}
+
+ProfileSet WithoutProfile(ProfileSet set, std::int32_t index) {
+  set.count = StoredCount(set);
+  if (index < 0 || index >= set.count)
+    return set;
+  const auto first = set.profiles.begin() + index;
+  std::move(first + 1, set.profiles.begin() + set.count, first);
+  --set.count;
+  // The freed record is zeroed, as the records beyond count always are.
+  set.profiles[static_cast<std::size_t>(set.count)] = UserProfile();
+  if (set.currentIndex == index || set.currentIndex < 0 || set.currentIndex > set.count)
+    set.currentIndex = -1;
+  else if (set.currentIndex > index)
+    --set.currentIndex;
+  return set;
+}
+
+ForgetResult ForgetProfile(const std::string& path, std::string_view userName) {
+  ForgetResult result = ForgetResult::kNotFound;
+  const FileChange change = ChangeProfileFile(path, [&](const ProfileSet& set) {
+    const std::int32_t index = ProfileIndexOf(set, userName);
+    if (index < 0)
+      return std::optional<ProfileSet>();
+    result = index == set.currentIndex ? ForgetResult::kForgottenCurrent : ForgetResult::kForgotten;
+    return std::optional(WithoutProfile(set, index));
+  });
+  if (change == FileChange::kFailed)
+    return ForgetResult::kFileError;
+  return change == FileChange::kWritten ? result : ForgetResult::kNotFound;
 }
 
 ProfileSet WithProfile(ProfileSet set, const UserProfile& profile, bool makeCurrent) {
-  set.count = std::clamp<std::int32_t>(set.count, 0, static_cast<std::int32_t>(kMaxProfiles));
+  set.count = StoredCount(set);
   std::int32_t index = -1;
   for (std::int32_t i = 0; i < set.count; ++i) {
     if (set.profiles[static_cast<std::size_t>(i)].userName.str() == profile.userName.str()) {
@@ -145,13 +238,7 @@ ProfileSet WithProfile(ProfileSet set, const UserProfile& profile, bool makeCurr
 }
 
 std::optional<UserProfile> FindProfile(const std::string& path, std::string_view userName) {
-  const ProfileSet set = LoadProfiles(path);
-  for (std::int32_t i = 0; i < set.count; ++i) {
-    const UserProfile& profile = set.profiles[static_cast<std::size_t>(i)];
-    if (EqualsIgnoreCase(profile.userName.str(), userName))
-      return profile;
-  }
-  return std::nullopt;
+  return FindProfileIn(LoadProfiles(path), userName);
 }
 
 std::optional<UserProfile> CurrentProfile(const ProfileSet& set) {

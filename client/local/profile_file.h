@@ -27,6 +27,8 @@ namespace quorin::client {
 inline constexpr std::string_view kProfileFileName = "userprofie.dat";
 inline constexpr std::size_t kMaxProfiles = 10;
 inline constexpr std::size_t kProfileRecordSize = 260;
+// The longest user name or password a profile holds (its fields are NUL-terminated).
+inline constexpr std::size_t kMaxProfileTextLength = 127;
 
 struct UserProfile {
   BoundedText<128> userName;
@@ -54,6 +56,39 @@ ProfileSet WithProfile(ProfileSet set, const UserProfile& profile, bool makeCurr
 
 // The first profile whose user name equals `userName` regardless of letter case.
 std::optional<UserProfile> FindProfile(const std::string& path, std::string_view userName);
+
+// Records a successful login as the windowed client's login does: the profile of that user
+// (found regardless of letter case, as FindProfile finds it, else a new one without password)
+// takes `rememberPassword` as its savePassword flag and, when it is set, the password; a
+// cleared flag leaves an earlier stored password in place. The profile becomes the current
+// one. One read-modify-write under the file's lock. False as SaveProfile.
+bool SaveLoginProfile(const std::string& path, std::string_view userName, std::string_view password,
+                      bool rememberPassword);
+
+// `set` with the login recorded as SaveLoginProfile records it.
+ProfileSet WithLoginProfile(const ProfileSet& set, std::string_view userName,
+                            std::string_view password, bool rememberPassword);
+
+// The index of the profile that `userName` names: the first whose name matches exactly, else
+// the first that matches regardless of letter case; -1 when none does.
+std::int32_t ProfileIndexOf(const ProfileSet& set, std::string_view userName);
+
+// `set` without profile `index`; the profiles behind it move up one place. The current index
+// follows its profile; when the removed profile was the current one (or none was current) no
+// profile is current afterwards: another account never becomes current unasked, since the
+// service logs in with the current profile.
+ProfileSet WithoutProfile(ProfileSet set, std::int32_t index);
+
+enum class ForgetResult {
+  kForgotten,         // removed; it was not the current profile
+  kForgottenCurrent,  // removed; it was the current profile
+  kNotFound,          // no profile has that user name; the file is unchanged
+  kFileError,         // the file could not be read or written; it is unchanged
+};
+
+// Removes the profile that `userName` names (see ProfileIndexOf) from the file, password and
+// all. One read-modify-write under the file's lock.
+ForgetResult ForgetProfile(const std::string& path, std::string_view userName);
 
 // The profile marked current, when the index names a stored profile.
 std::optional<UserProfile> CurrentProfile(const ProfileSet& set);

@@ -78,7 +78,10 @@ cat >"$work/accounts.json" <<JSON
 {"users": {"alice": {"password": "pa&ss +1", "key": "000$host-a", "randText": "R1",
   "zones": [{"name": "example.net", "text2": "x", "text3": "y",
              "hosts": [{"label": "www", "address": "192.0.2.1", "text3": "z", "kind": "A"},
-                       {"label": "mail", "address": "192.0.2.1", "text3": "z", "kind": "A"}]}]}}}
+                       {"label": "mail", "address": "192.0.2.1", "text3": "z", "kind": "A"}]}]},
+  "bob": {"password": "b0b secret", "key": "000$host-b", "randText": "R2",
+  "zones": [{"name": "example.org", "text2": "x", "text3": "y",
+             "hosts": [{"label": "home", "address": "192.0.2.2", "text3": "z", "kind": "A"}]}]}}}
 JSON
 
 sim_start "$work" "$host" "${control#*:}" "$work/accounts.json" 203.0.113.10 || exit 1
@@ -139,6 +142,110 @@ else
   "${client[@]}" --store "$work/empty-store" >"$work/bad.txt" 2>&1
 fi
 check "no account to log in with is refused" test $? -eq 2
+
+# Remembered accounts: --remember proves the password by one login and stores it as the
+# windowed client does; --password-file and standard input keep it off the command line.
+if [ -n "$wine" ]; then
+  profile="$work/bin/userprofie.dat"
+  auto_login() { "$wine" reg query "$key" /v autoLogin 2>/dev/null | tr -d '\r' | awk '/autoLogin/ {print $NF}'; }
+  as_program_path() { printf 'Z:%s' "${1//\//\\}"; }
+else
+  profile="$store/userprofie.dat"
+  auto_login() { sed -n 's/^autoLogin=//p' "$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro/tlHost.ini"; }
+  as_program_path() { printf '%s' "$1"; }
+fi
+# The profile file as "current=N" and one "name:password:savePassword" line per profile.
+profiles() {
+  python3 - "$profile" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+print("current=%d" % struct.unpack("<i", data[:4])[0])
+for at in range(4, len(data) - 259, 260):
+    record = data[at:at + 260]
+    text = lambda field: field.split(b"\0")[0].decode()
+    print("%s:%s:%d" % (text(record[:128]), text(record[128:256]),
+                        struct.unpack("<i", record[256:260])[0]))
+PY
+}
+# Starts the client, waits for its login as USER, checks that its command line in /proc does
+# not hold PASSWORD, and stops it. run_logged_in USER PASSWORD ARGUMENTS... (with --time-scale)
+run_logged_in() {
+  local user="$1" password="$2"
+  shift 2
+  "${client[@]}" "${store_args[@]}" "$@" >"$work/run.txt" 2>&1 &
+  client_pid=$!
+  check "a start with $* logs in as $user" wait_for 60 grep -q "logged in as $user" "$work/run.txt"
+  if [ -z "$wine" ]; then
+    local cmdline
+    cmdline="$(tr '\0' ' ' <"/proc/$client_pid/cmdline")"
+    # The --time-scale shows that this is the client's command line, read while it runs.
+    check "its command line does not hold the password" \
+      test "${cmdline#*--time-scale}" != "$cmdline" -a "${cmdline#*"$password"}" = "$cmdline"
+  fi
+  kill "-$stop_signal" "$client_pid"
+  for _ in $(seq 1 100); do
+    kill -0 "$client_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -9 "$client_pid" 2>/dev/null
+  wait "$client_pid"
+  client_pid=""
+}
+
+printf 'wrong\n' | "${client[@]}" "${store_args[@]}" --remember alice >"$work/remember.txt" 2>&1
+code=$?
+check "a refused login stores nothing and says why" \
+  test "$code" -eq 3 -a ! -e "$profile" -a -z "$(auto_login)"
+grep -q "login failed" "$work/remember.txt" || check "the refusal is reported" false
+
+printf 'pa&ss +1\n' | "${client[@]}" "${store_args[@]}" --remember alice >"$work/remember.txt" 2>&1
+check "--remember with the password on standard input" test $? -eq 0
+check "it stores alice as the current profile with her password, and autoLogin=1" \
+  test "$(profiles 2>&1)" = "$(printf 'current=0\nalice:pa&ss +1:1')" -a "$(auto_login)" = 1
+check "the file keeps its layout: the index and one record" test "$(wc -c <"$profile")" -eq 264
+[ -z "$wine" ] && check "the profile file is for its owner only" \
+  test "$(stat -c %a "$profile")" = 600
+run_logged_in alice 'pa&ss +1' --time-scale 600
+
+printf 'b0b secret' >"$work/bob-password"  # a file without a line end, as systemd-creds writes
+"${client[@]}" "${store_args[@]}" --password-file "$(as_program_path "$work/bob-password")" \
+  --remember bob >"$work/remember.txt" 2>&1
+check "--remember with --password-file" test $? -eq 0
+check "a second account keeps the first and becomes current" \
+  test "$(profiles 2>&1)" = "$(printf 'current=1\nalice:pa&ss +1:1\nbob:b0b secret:1')"
+run_logged_in bob 'b0b secret' --time-scale 600
+
+printf 'pa&ss +1\nnot this line\n' >"$work/alice-password"
+run_logged_in alice 'pa&ss +1' --time-scale 600 \
+  --password-file "$(as_program_path "$work/alice-password")" -silent alice
+
+"${client[@]}" "${store_args[@]}" --forget alice >"$work/forget.txt" 2>&1
+check "--forget removes a profile that is not current; autoLogin stays" \
+  test $? -eq 0 -a "$(profiles 2>&1)" = "$(printf 'current=0\nbob:b0b secret:1')" \
+  -a "$(auto_login)" = 1
+"${client[@]}" "${store_args[@]}" --forget bob >"$work/forget.txt" 2>&1
+check "--forget of the current account leaves none current and autoLogin=0" \
+  test $? -eq 0 -a "$(profiles 2>&1)" = "current=-1" -a "$(auto_login)" = 0
+"${client[@]}" "${store_args[@]}" --forget bob >"$work/forget.txt" 2>&1
+check "--forget of an account that is not there" test $? -eq 2 -a "$(wc -l <"$work/forget.txt")" -eq 1
+"${client[@]}" "${store_args[@]}" --password-file "$(as_program_path "$work/missing")" \
+  -silent alice >"$work/bad.txt" 2>&1
+check "a password file that cannot be read is refused in one line" \
+  test $? -eq 1 -a "$(wc -l <"$work/bad.txt")" -eq 1
+# A person at a terminal: nothing typed shows, a Backspace takes back a character, and the
+# echo is back afterwards. Under Wine the program reads the console Wine makes of the terminal;
+# Wine switches the terminal's own echo off only some moments after the program asks, so there
+# the echo is not checked.
+python3 "$QUORIN_SOURCE/tests/headless/type_password.py" $'pa&sx\x7fs +1' 'Password for alice:' \
+  "${client[@]}" "${store_args[@]}" --remember alice >"$work/typed.txt" 2>&1
+code=$?
+if [ -n "$wine" ]; then
+  check "--remember reads the password typed at the console" test "$code" -eq 0
+else
+  check "--remember at a terminal reads the password without echo" \
+    test "$code" -eq 0 -a "$(grep -c 'pa&s' "$work/typed.txt")" -eq 0
+fi
+check "and remembers it" test "$(profiles 2>&1)" = "$(printf 'current=0\nalice:pa&ss +1:1')"
 
 # Update hosts that the name server says do not exist: the client ends at once instead of
 # retrying. Only where a name server answers; without one, a lookup proves nothing.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace quorin::client {
 namespace {
 
@@ -42,6 +45,44 @@ TEST(HeadlessOptions, TakesOptionsBeforeTheAccount) {
   ASSERT_TRUE(odd.silent.has_value());
   EXPECT_EQ(odd.silent->user, "--store");
   EXPECT_FALSE(odd.storeDirectory.has_value());
+}
+
+TEST(HeadlessOptions, PasswordFileRememberAndForget) {
+  for (const auto& arguments :
+       std::vector<std::vector<std::string>>{{"--password-file", "/run/pw", "-silent", "alice"},
+                                             {"-silent", "alice", "--password-file", "/run/pw"}}) {
+    const HeadlessOptions options = ParseHeadlessOptions(arguments);
+    EXPECT_EQ(options.error, "") << arguments[0];
+    EXPECT_EQ(options.silent->user, "alice");
+    EXPECT_EQ(options.silent->password, "") << "it comes from the file";
+    EXPECT_EQ(options.passwordFile, "/run/pw");
+  }
+  // Without a following file name, "--password-file" is a password like any other.
+  EXPECT_EQ(ParseHeadlessOptions({"-silent", "a", "--password-file"}).silent->password,
+            "--password-file");
+
+  HeadlessOptions options = ParseHeadlessOptions({"--remember", "al", "--password-file", "f"});
+  EXPECT_EQ(options.error, "");
+  EXPECT_EQ(options.command, HeadlessCommand::kRemember);
+  EXPECT_EQ(options.accountUser, "al");
+  EXPECT_EQ(options.passwordFile, "f");
+  options = ParseHeadlessOptions({"--forget", "bob"});
+  EXPECT_EQ(options.command, HeadlessCommand::kForget);
+  EXPECT_EQ(options.accountUser, "bob");
+
+  for (const auto& wrong : std::vector<std::vector<std::string>>{
+           {"--password-file", "f", "-silent", "a", "pw"},  // two passwords
+           {"--password-file", "f", "-silent"},             // no user
+           {"--password-file", "f"},                        // nothing to log in
+           {"--remember", "a", "secret"},                   // never a password argument
+           {"--remember", "a", "--forget", "b"},
+           {"--remember", "a", "-silent", "a", "pw"},
+           {"--forget", "a", "--password-file", "f"}}) {
+    EXPECT_NE(ParseHeadlessOptions(wrong).error, "") << wrong.back();
+  }
+  const std::string usage = HeadlessUsage("quorinfree");
+  for (const char* text : {"--remember USER", "--forget USER", "--password-file FILE", "  3  "})
+    EXPECT_NE(usage.find(text), std::string::npos) << text;
 }
 
 TEST(HeadlessOptions, NoArgumentsMeansTheRememberedAccountAndHelpWins) {

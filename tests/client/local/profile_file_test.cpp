@@ -109,6 +109,65 @@ TEST(WithProfile, StoresOneProfileAndKeepsTheRest) {
   EXPECT_EQ(set.profiles[0].userName, "a");
 }
 
+TEST(WithLoginProfile, RecordsALoginAsTheLoginDialogDoes) {
+  ProfileSet set = WithLoginProfile(ProfileSet(), "alice", "one", true);
+  set = WithLoginProfile(set, "bob", "two", true);
+  EXPECT_EQ(set.currentIndex, 1);
+  // The stored profile is found regardless of case and keeps its own name.
+  set = WithLoginProfile(set, "ALICE", "new", true);
+  ASSERT_EQ(set.count, 2) << "no second alice";
+  EXPECT_EQ(set.currentIndex, 0);
+  EXPECT_EQ(set.profiles[0].userName, "alice");
+  EXPECT_EQ(set.profiles[0].password, "new");
+  EXPECT_EQ(set.profiles[0].savePassword, 1);
+  // A cleared box clears the flag but leaves the password stored earlier.
+  set = WithLoginProfile(set, "alice", "other", false);
+  EXPECT_EQ(set.profiles[0].savePassword, 0);
+  EXPECT_EQ(set.profiles[0].password, "new");
+}
+
+TEST(WithoutProfile, ClosesTheGapAndKeepsTheCurrentProfileOrNone) {
+  ProfileSet set;
+  for (const char* name : {"a", "b", "c", "d"})
+    set = WithLoginProfile(set, name, "pw", true);
+  set.currentIndex = 2;  // c
+
+  ProfileSet after = WithoutProfile(set, 0);
+  ASSERT_EQ(after.count, 3);
+  EXPECT_EQ(after.profiles[0].userName, "b");
+  EXPECT_EQ(after.profiles[2].userName, "d");
+  EXPECT_EQ(after.profiles[3].userName, "") << "the freed record is zero";
+  EXPECT_EQ(after.currentIndex, 1) << "the current index follows c";
+
+  after = WithoutProfile(set, 3);
+  EXPECT_EQ(after.currentIndex, 2) << "a profile behind the current one";
+  after = WithoutProfile(set, 2);
+  EXPECT_EQ(after.currentIndex, -1) << "no other account becomes current";
+  EXPECT_EQ(after.profiles[2].userName, "d");
+
+  set.currentIndex = 7;  // marks none
+  after = WithoutProfile(set, 0);
+  EXPECT_FALSE(CurrentProfile(after).has_value());
+  after = WithoutProfile(set, 4);
+  EXPECT_EQ(after.count, 4) << "an index beyond the profiles removes nothing";
+  EXPECT_EQ(EncodeProfiles(WithoutProfile(after, -1)).size(), 4u + 4u * 260u);
+}
+
+TEST_F(ProfileFileTest, ForgetTakesTheExactNameFirstAndNeverGuesses) {
+  ASSERT_TRUE(SaveProfile(path_, Profile("alice", "one", 1), true));
+  ASSERT_TRUE(SaveProfile(path_, Profile("Alice", "two", 1), true));
+  EXPECT_EQ(ForgetProfile(path_, "Alice"), ForgetResult::kForgottenCurrent);
+  EXPECT_EQ(ForgetProfile(path_, "ALICE"), ForgetResult::kForgotten) << "else any letter case";
+  EXPECT_EQ(Bytes(), std::string("\xff\xff\xff\xff", 4)) << "no profile, none current";
+  EXPECT_EQ(ForgetProfile(path_, "alice"), ForgetResult::kNotFound);
+
+  std::filesystem::remove(path_);
+  EXPECT_EQ(ForgetProfile(path_, "alice"), ForgetResult::kNotFound);
+  EXPECT_FALSE(std::filesystem::exists(path_)) << "no file is made";
+  std::filesystem::create_directories(path_);
+  EXPECT_EQ(ForgetProfile(path_, "alice"), ForgetResult::kFileError) << "unreadable";
+}
+
 TEST_F(ProfileFileTest, EleventhUserReplacesTheFirst) {
   for (int i = 0; i < 10; ++i)
     ASSERT_TRUE(SaveProfile(path_, Profile("u" + std::to_string(i)), true));
