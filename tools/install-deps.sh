@@ -48,6 +48,6 @@ fi
 # 64-bit programs without it.
 if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
   sudo_if_needed env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -q --no-install-recommends wine32:i386 ||
+    apt-get install -y -q --no-remove --no-install-recommends wine32:i386 ||
     echo "wine32:i386 could not be installed; the 32-bit tests will be skipped"
 fi
