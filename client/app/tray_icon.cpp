@@ -47,7 +47,11 @@ bool AddTrayIcon(HWND window) {
   record.uCallbackMessage = kTrayCallbackMessage;
   record.hIcon = icon.get();
   CopyTip(record, platform::WideFromUtf8(ProductTitle()));
-  return ::Shell_NotifyIconW(NIM_ADD, &record) != FALSE;
+  if (::Shell_NotifyIconW(NIM_ADD, &record) != FALSE)
+    return true;
+  // An icon of this window that is still there (a session logon whose taskbar kept it) counts
+  // as added; otherwise the desktop switch would try to add it again every second for good.
+  return ::Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
 }
 
 void RemoveTrayIcon(HWND window) {

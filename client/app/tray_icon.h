@@ -12,7 +12,7 @@ inline constexpr UINT kTrayCallbackMessage = 0x2403;
 inline constexpr UINT kTrayIconId = 1;
 
 // Adds the icon (the skin's small icon, the product title as its tip) for `window`; true when
-// the shell took it.
+// the shell took it or already shows it.
 bool AddTrayIcon(HWND window);
 // Removes the icon of `window`.
 void RemoveTrayIcon(HWND window);

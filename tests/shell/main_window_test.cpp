@@ -48,6 +48,16 @@ std::string BodyOf(const std::string& bytes) {
   return bare != std::string::npos ? bytes.substr(bare + 2) : std::string();
 }
 
+// A control's text through WM_GETTEXT: GetWindowText does not ask a control of another
+// process, it reads the window's own caption, which edit fields and combo boxes leave empty.
+std::wstring AskedText(HWND control) {
+  wchar_t text[256] = {};
+  DWORD_PTR length = 0;
+  ::SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                        &length);
+  return std::wstring(text, std::min<std::size_t>(length, 255));
+}
+
 // The four fields of every IP address control of the grid, top to bottom, as "a.b.c.d".
 std::vector<std::string> GridAddresses(HWND main) {
   struct Field {
@@ -75,7 +85,7 @@ std::vector<std::string> GridAddresses(HWND main) {
          edit = ::GetWindow(edit, GW_HWNDNEXT)) {
       RECT rect{};
       ::GetWindowRect(edit, &rect);
-      fields.push_back({rect.top, rect.left, WindowText(edit)});
+      fields.push_back({rect.top, rect.left, AskedText(edit)});
     }
     std::sort(fields.begin(), fields.end(), [](auto& a, auto& b) { return a.left < b.left; });
     std::string address;
@@ -90,6 +100,17 @@ std::vector<std::string> GridAddresses(HWND main) {
   for (const auto& row : rows)
     addresses.push_back(row.second);
   return addresses;
+}
+
+// Waits until the grid shows `expected`; on failure the message tells what it showed.
+::testing::AssertionResult GridShows(HWND main, const std::vector<std::string>& expected) {
+  std::vector<std::string> seen;
+  if (WaitUntil([&] { return (seen = GridAddresses(main)) == expected; }))
+    return ::testing::AssertionSuccess();
+  std::string text;
+  for (const auto& address : seen)
+    text += "[" + address + "] ";
+  return ::testing::AssertionFailure() << "the grid shows " << text;
 }
 
 class MainWindowSimTest : public ::testing::Test {
@@ -191,9 +212,7 @@ TEST_F(MainWindowSimTest, ASilentStartRetriesOnTheClientsClockAndShowsTheDomains
   ASSERT_TRUE(SavedAddress("203.0.113.20")) << "the monitor saved the detected address";
   ASSERT_TRUE(LoggedInView(main));
   EXPECT_EQ(WindowText(main), L"QuorinFree ver4.2.0(VIP account)");
-  EXPECT_TRUE(WaitUntil([&] {
-    return GridAddresses(main) == std::vector<std::string>{"203.0.113.20"};
-  })) << "the host row holds the detected address";
+  EXPECT_TRUE(GridShows(main, {"203.0.113.20"})) << "the host row holds the detected address";
   EXPECT_EQ(Utf8(ControlText(main, IDC_STATUS_USER)), "vip");
   EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_STATUS_ADDRESS) == L"203.0.113.20"; }));
 
@@ -238,9 +257,7 @@ TEST_F(MainWindowSimTest, TheFormLogsInAndOutAndTheGridsEditsReachTheProvider) {
   ASSERT_TRUE(LoggedInView(main));
   EXPECT_EQ(WindowText(main), L"QuorinFree ver4.2.0(free account)");
   ASSERT_TRUE(SavedAddress("203.0.113.20"));
-  EXPECT_TRUE(WaitUntil([&] {
-    return GridAddresses(main) == std::vector<std::string>{"203.0.113.20", "203.0.113.20"};
-  }));
+  EXPECT_TRUE(GridShows(main, {"203.0.113.20", "203.0.113.20"}));
   // The login stored the account as the current profile (without its password).
   const auto profile = client::FindProfile(Utf8(install.File(L"userprofie.dat")), "mw");
   ASSERT_TRUE(profile.has_value());
@@ -249,19 +266,20 @@ TEST_F(MainWindowSimTest, TheFormLogsInAndOutAndTheGridsEditsReachTheProvider) {
   // Logout, then login again through the form: the next save marks exactly one record.
   PostButtonClick(main, IDC_LOGOUT);
   ASSERT_TRUE(WaitUntil([&] { return ControlVisible(main, IDC_LOGIN); }));
-  EXPECT_EQ(ControlText(main, IDC_ACCOUNT_NAME), L"mw") << "the account list's current profile";
+  EXPECT_TRUE(WaitUntil([&] { return AskedText(::GetDlgItem(main, IDC_ACCOUNT_NAME)) == L"mw"; }))
+      << "the account list's current profile";
   mark = simulator_.LastSeq();
   TypeLogin(main, L"mw", L"pw");
   ASSERT_TRUE(LoggedInView(main));
   // The new login's monitor saves the address it finds once; the user's save comes after.
   EXPECT_EQ(NextSave(mark),
             "user_name=mw&key=000127.0.0.131-mw&randText=RM&"
-            "domain=example.test,x,y|home,203.0.113.20,z,|nas,203.0.113.20,z,");
+            "domain=example.test,x,y|home,203.0.113.20,z,|nas,203.0.113.20,z,&\n");
   mark = simulator_.LastSeq();
   PostButtonClick(main, IDC_SAVE_CHANGES);
   EXPECT_EQ(NextSave(mark),
             "user_name=mw&key=000127.0.0.131-mw&randText=RM&"
-            "domain=example.test,x,y|home,203.0.113.20,z,");
+            "domain=example.test,x,y|home,203.0.113.20,z,&\n");
 
   // An address typed into the grid's second row is saved as typed; the resend is spent.
   std::vector<HWND> cells;
@@ -287,7 +305,7 @@ TEST_F(MainWindowSimTest, TheFormLogsInAndOutAndTheGridsEditsReachTheProvider) {
   PostButtonClick(main, IDC_SAVE_CHANGES);
   EXPECT_EQ(NextSave(mark),
             "user_name=mw&key=000127.0.0.131-mw&randText=RM&"
-            "domain=example.test,x,y|nas,198.51.100.77,z,");
+            "domain=example.test,x,y|nas,198.51.100.77,z,&\n");
   EXPECT_TRUE(WaitUntil([&] {
     return simulator_.Accounts().find("198.51.100.77") != std::string::npos;
   })) << "the provider's record holds the typed address";
@@ -311,7 +329,7 @@ TEST_F(MainWindowSimTest, TheWindowAnswersWhileTheLoginServerIsSlowAndStartsOneL
   const HWND main = run.ShowMainWindow();
   ASSERT_NE(main, nullptr);
   simulator_.SetFault(R"({"server": "login", "path": "/client_login.php", "mode": "delay",
-                          "ms": 3000})");
+                          "ms": 4000})");
   const std::int64_t mark = simulator_.LastSeq();
   TypeLogin(main, L"mw", L"pw");
   ASSERT_TRUE(WaitUntil([&] { return !Requests(mark, kLoginPath).empty(); }));
@@ -347,9 +365,7 @@ TEST_F(MainWindowSimTest, AChangeTheMonitorMakesBehindAnOpenMessageIsShown) {
   EXPECT_TRUE(SavedAddress("198.51.100.44"));
   EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_STATUS_ADDRESS) == L"198.51.100.44"; }))
       << "the refresh reached the window behind the message";
-  EXPECT_TRUE(WaitUntil([&] {
-    return GridAddresses(main) == std::vector<std::string>{"198.51.100.44", "198.51.100.44"};
-  }));
+  EXPECT_TRUE(GridShows(main, {"198.51.100.44", "198.51.100.44"}));
   EXPECT_TRUE(::IsWindow(confirm));
   ::PostMessageW(confirm, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(confirm); }));
@@ -369,9 +385,7 @@ TEST_F(MainWindowSimTest, ScreenshotsOfBothViews) {
   TypeLogin(main, L"mw", L"pw");
   ASSERT_TRUE(LoggedInView(main));
   ASSERT_TRUE(SavedAddress("203.0.113.20"));
-  ASSERT_TRUE(WaitUntil([&] {
-    return GridAddresses(main) == std::vector<std::string>{"203.0.113.20", "203.0.113.20"};
-  }));
+  ASSERT_TRUE(GridShows(main, {"203.0.113.20", "203.0.113.20"}));
   EXPECT_TRUE(TakeScreenshot(L"main_window_logged_in_" + tag));
   EXPECT_TRUE(run.ExitThroughTheButton());
 }

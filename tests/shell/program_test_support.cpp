@@ -138,6 +138,10 @@ HWND ClientRun::MainWindow(DWORD limitMs) {
         return found != nullptr || !Running();
       },
       std::chrono::milliseconds(limitMs));
+  // The window exists from the start of its initialisation on; a message it answers comes
+  // after the initialisation (or from a message dialog that the initialisation opened).
+  if (found != nullptr)
+    ::SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, limitMs, nullptr);
   return found;
 }
 
