@@ -85,16 +85,13 @@ reg "$key" /v AutoVersionCheck /d 0  # no update check: the demo is offline
 reg "$key" /v afterV303 /d 1
 "$wineserver" -w
 
-saved_has() { sim_get "$control" /control/saved | grep -q "$1"; }
-export -f saved_has sim_get
-export control
-
 # Everything that draws runs on one virtual display.
 cat >"$work/on-display.sh" <<'SCRIPT'
 #!/usr/bin/env bash
 set -euo pipefail
-work="$1" wine="$2" shots="$3" install="$4"
+work="$1" wine="$2" shots="$3" install="$4" control="$5"
 say() { printf '\n== %s\n' "$*"; }
+saved_has() { curl -sf --max-time 5 "http://$control/control/saved" | grep -q "$1"; }
 wait_for() { local limit=$1; shift; for _ in $(seq 1 $((limit * 10))); do "$@" && return 0; sleep 0.1; done; return 1; }
 
 say "starting QuorinFree.exe -silent demo ... (its clock runs 60 times faster)"
@@ -116,7 +113,8 @@ echo "  shot    | $shots/main_window_logged_in.png"
 SCRIPT
 chmod +x "$work/on-display.sh"
 
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/on-display.sh" "$work" "$wine" "$shots" "$install"
+xvfb-run -a -s "-screen 0 1024x768x24" "$work/on-display.sh" "$work" "$wine" "$shots" "$install" \
+  "$control"
 
 say "the provider's account now"
 sim_get "$control" /control/accounts | python3 -c '
