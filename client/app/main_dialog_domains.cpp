@@ -223,7 +223,7 @@ void CQuorinFreeDlg::SaveChanges() {
           // A failed save keeps the marks, so that the next save sends the change again.
           if (*ok)
             context.ClearChangedMarks();
-        } else {
+        } else if (KeyPresent(context)) {
           StartConfirmation(context, MakeConfirmationServices(ProcessRequestEnvironment()));
         }
         if (!*ok && reportErrors_)
@@ -241,7 +241,7 @@ void CQuorinFreeDlg::SaveChangesNow() {
   if (free) {
     if (ok)
       context.ClearChangedMarks();
-  } else {
+  } else if (KeyPresent(context)) {
     StartConfirmation(context, MakeConfirmationServices(ProcessRequestEnvironment()));
   }
   if (!ok && reportErrors_)
