@@ -80,8 +80,9 @@ void CQuorinFreeDlg::Refresh() {
   } else {
     ShowDomains(viewChanged);
   }
-  ::RedrawWindow(hwnd(), nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  // Every control paints its whole area, so the dialog's background is not erased first: a
+  // refresh each time the monitor reports would otherwise make the window flicker.
+  ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void CQuorinFreeDlg::ShowLoginView(bool loginView) {
