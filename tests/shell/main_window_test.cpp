@@ -58,47 +58,47 @@ std::wstring AskedText(HWND control) {
   return std::wstring(text, std::min<std::size_t>(length, 255));
 }
 
-// The four fields of every IP address control of the grid, top to bottom, as "a.b.c.d".
-std::vector<std::string> GridAddresses(HWND main) {
-  struct Field {
-    LONG top;
-    LONG left;
-    std::wstring text;
-  };
+// The grid's shown IP address controls, top to bottom. The style, not IsWindowVisible,
+// tells a shown row: the main window itself may be hidden.
+std::vector<HWND> AddressControls(HWND main) {
   std::vector<HWND> controls;
   ::EnumChildWindows(
       ::GetDlgItem(main, IDC_DOMAIN_GRID),
       [](HWND child, LPARAM found) {
         wchar_t name[64] = {};
         ::GetClassNameW(child, name, 64);
-        // The style, not IsWindowVisible: the window itself may be hidden.
         if (_wcsicmp(name, WC_IPADDRESSW) == 0 &&
             (::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0)
           reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&controls));
-  std::vector<std::pair<LONG, std::string>> rows;
-  for (const HWND control : controls) {
-    std::vector<Field> fields;
+  const auto top = [](HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return std::pair(rect.top, rect.left);
+  };
+  std::sort(controls.begin(), controls.end(), [&](HWND a, HWND b) { return top(a) < top(b); });
+  return controls;
+}
+
+// The four fields of every address control of the grid, top to bottom, as "a.b.c.d".
+std::vector<std::string> GridAddresses(HWND main) {
+  std::vector<std::string> addresses;
+  for (const HWND control : AddressControls(main)) {
+    std::vector<std::pair<LONG, std::wstring>> fields;
     for (HWND edit = ::GetWindow(control, GW_CHILD); edit != nullptr;
          edit = ::GetWindow(edit, GW_HWNDNEXT)) {
       RECT rect{};
       ::GetWindowRect(edit, &rect);
-      fields.push_back({rect.top, rect.left, AskedText(edit)});
+      fields.emplace_back(rect.left, AskedText(edit));
     }
-    std::sort(fields.begin(), fields.end(), [](auto& a, auto& b) { return a.left < b.left; });
+    std::sort(fields.begin(), fields.end());
     std::string address;
-    for (const Field& field : fields)
-      address += (address.empty() ? "" : ".") + Utf8(field.text);
-    RECT rect{};
-    ::GetWindowRect(control, &rect);
-    rows.emplace_back(rect.top, address);
+    for (const auto& field : fields)
+      address += (address.empty() ? "" : ".") + Utf8(field.second);
+    addresses.push_back(address);
   }
-  std::sort(rows.begin(), rows.end());
-  std::vector<std::string> addresses;
-  for (const auto& row : rows)
-    addresses.push_back(row.second);
   return addresses;
 }
 
@@ -282,24 +282,8 @@ TEST_F(MainWindowSimTest, TheFormLogsInAndOutAndTheGridsEditsReachTheProvider) {
             "domain=example.test,x,y|home,203.0.113.20,z,&\n");
 
   // An address typed into the grid's second row is saved as typed; the resend is spent.
-  std::vector<HWND> cells;
-  ::EnumChildWindows(
-      ::GetDlgItem(main, IDC_DOMAIN_GRID),
-      [](HWND child, LPARAM found) {
-        wchar_t name[64] = {};
-        ::GetClassNameW(child, name, 64);
-        if (_wcsicmp(name, WC_IPADDRESSW) == 0)
-          reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&cells));
+  const std::vector<HWND> cells = AddressControls(main);
   ASSERT_EQ(cells.size(), 2u);
-  std::sort(cells.begin(), cells.end(), [](HWND a, HWND b) {
-    RECT ra{}, rb{};
-    ::GetWindowRect(a, &ra);
-    ::GetWindowRect(b, &rb);
-    return ra.top < rb.top;
-  });
   ::SendMessageW(cells[1], IPM_SETADDRESS, 0, MAKEIPADDRESS(198, 51, 100, 77));
   mark = simulator_.LastSeq();
   PostButtonClick(main, IDC_SAVE_CHANGES);
