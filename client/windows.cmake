@@ -17,18 +17,26 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   controls/progress_window.cpp
   controls/tree_grid.cpp
   controls/tree_grid_canvas.cpp
+  app/client_arguments.cpp
+  app/client_clock.cpp
+  app/desktop_switch.cpp
   app/language_file.cpp
+  app/main_dialog_account.cpp
+  app/main_dialog_domains.cpp
   app/message_dialog.cpp
   app/product_title.cpp
   app/quorin_app.cpp
   app/quorin_dlg.cpp
+  app/session_notifications.cpp
   app/skin_host.cpp
-  app/start_up_steps.cpp)
+  app/start_up_steps.cpp
+  app/tray_icon.cpp
+  app/window_job.cpp)
 
 add_library(quorin_client_windows STATIC ${QUORIN_CLIENT_WINDOW_SOURCES})
 target_include_directories(quorin_client_windows PUBLIC ${PROJECT_SOURCE_DIR})
 # Renvale.dll is linked through the import library that standins/ makes for it.
-target_link_libraries(quorin_client_windows PUBLIC quorin_client_core renvale_import comctl32 ole32
+target_link_libraries(quorin_client_windows PUBLIC quorin_client_core quorin_headless renvale_import comctl32 ole32
                       oleaut32 uuid user32 gdi32 shell32)
 quorin_set_warnings(quorin_client_windows)
 

@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include "client/app/client_arguments.h"
+#include "client/app/client_clock.h"
 #include "client/app/message_dialog.h"
 #include "client/app/outside_components.h"
 #include "client/app/product_title.h"
@@ -120,6 +122,9 @@ bool CQuorinFreeApp::StartUp() {
     settings.SetAutoLogin(true);
   }
 
+  // Installed before the main window starts the monitor, removed after the monitor stopped.
+  InstallClientClock(ParseClientArguments(ProcessArguments()).timeScale);
+
   CQuorinFreeDlg dialog;
   mainDialog_ = &dialog;
   g_mainThreadId = ::GetCurrentThreadId();
@@ -145,6 +150,7 @@ void CQuorinFreeApp::ExitCleanUp() {
   GetClientContext().StopWatchdog();
   ProcessConfirmations().StopAll();
   ProcessTaskReaper().WaitForAll();
+  UninstallClientClock();
   ++exitGuard_;
 }
 

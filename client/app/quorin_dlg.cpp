@@ -1,11 +1,12 @@
 #include "client/app/quorin_dlg.h"
 
-#include <array>
-
+#include "client/app/client_arguments.h"
+#include "client/app/client_clock.h"
 #include "client/app/language_file.h"
 #include "client/app/message_dialog.h"
 #include "client/app/product_title.h"
 #include "client/app/start_up_steps.h"
+#include "client/app/tray_icon.h"
 #include "client/framework/app_base.h"
 #include "client/framework/dpi.h"
 #include "client/framework/resource_module.h"
@@ -13,6 +14,8 @@
 #include "client/local/service_switch.h"
 #include "client/local/settings.h"
 #include "client/monitor/status_refresh.h"
+#include "client/protocol/request_environment.h"
+#include "client/record/account_key.h"
 #include "client/record/client_context.h"
 #include "client/texts/string_table.h"
 #include "platform/service_control.h"
@@ -22,13 +25,21 @@
 namespace quorin::client {
 namespace {
 
-constexpr std::array kLoginControls = {IDC_ACCOUNT_LABEL, IDC_PASSWORD_LABEL, IDC_LOGIN_HINT,
-                                       IDC_ACCOUNT_NAME,  IDC_PASSWORD,       IDC_SAVE_PASSWORD,
-                                       IDC_LOGIN,         IDC_LINK,           IDC_LOGIN_HEADING};
-constexpr std::array kLoggedInControls = {IDC_LOGOUT, IDC_DOMAINS_LABEL, IDC_REFRESH_DOMAINS,
-                                          IDC_SAVE_CHANGES, IDC_DOMAIN_GRID};
+// The window's timers.
+constexpr UINT_PTR kHideTimer = 1;
+constexpr UINT_PTR kLoginRetryTimer = 2;
+constexpr UINT_PTR kTrayRetryTimer = 10;
+constexpr UINT kLoginRetryMs = 30000;
+constexpr UINT kTrayRetryMs = 1000;
 
-constexpr unsigned kRegisterLinkText = 57722;
+// The system command of the window menu's about item.
+constexpr UINT kAboutSystemCommand = 0x10;
+
+// The domain grid: rows of 24 pixels at 96 DPI, from 35 per cent of the client height down to
+// 2 pixels inside the other edges.
+constexpr int kGridRowHeight = 24;
+constexpr int kGridTopPercent = 35;
+constexpr int kGridMargin = 2;
 
 // The skin's icon at the size the system uses for big or small icons at the window's DPI.
 UniqueIcon LoadSkinIcon(HWND window, bool small) {
@@ -39,41 +50,74 @@ UniqueIcon LoadSkinIcon(HWND window, bool small) {
 
 }  // namespace
 
-CQuorinFreeDlg::CQuorinFreeDlg() : CDialogBase(IDD_QUORINFREE_DIALOG) {}
+CQuorinFreeDlg::CQuorinFreeDlg()
+    : CDialogBase(IDD_QUORINFREE_DIALOG),
+      taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 CQuorinFreeDlg::~CQuorinFreeDlg() {
-  // The window goes before the icons and the bitmap it shows.
+  // The window goes before the icons and bitmaps it shows.
   DestroyWindow();
 }
 
 bool CQuorinFreeDlg::OnInitDialog() {
   CDialogBase::OnInitDialog();
   Settings& settings = ProcessSettings();
+
+  sessionNotificationsFailed_ = !sessions_.Register(hwnd());
+  AttachBitmaps();
+
   const std::string title = ProductTitle();
-
-  settingsBitmap_.reset(::LoadBitmapW(ResourceModule(), MAKEINTRESOURCEW(IDB_SETTINGS)));
-  if (const HMENU menu = ::GetMenu(hwnd())) {
-    if (const HMENU first = ::GetSubMenu(menu, 0)) {
-      ::SetMenuItemBitmaps(first, 0, MF_BYPOSITION, settingsBitmap_.get(), settingsBitmap_.get());
-    }
-  }
-
   SetCaption(title);
   if (!settings.ErpVariant())
-    SetItemText(IDC_LINK, LoadResourceText(kRegisterLinkText));
-
+    SetItemText(IDC_LINK, LoadResourceText(IDS_REGISTER_LINK));
   SetWindowIcons();
   MarkClientWindow(hwnd(), title);
 
-  ShowLoginView(true);
+  if (!CreateDomainGrid())
+    return false;
+
+  const ClientArguments arguments = ParseClientArguments(ProcessArguments());
+  silentUser_ = arguments.silentUser;
+  silentPassword_ = arguments.silentPassword;
+
+  // From here on the monitor's refresh requests and messages reach this window.
   RouteStatusRefreshTo(hwnd());
+  SetProcessMessageSink([](std::string_view message) { ClientMessageBox(message); });
   if (CAppBase* app = CAppBase::Current())
     app->SetMainWindow(hwnd());
+
   Refresh();
+  if (!Silent())
+    AddTrayIcon(hwnd());
+
+  GetClientContext();
+  const ClientSettings values = settings.ReadClientSettings();
+  if (Silent() || values.autoLogin || values.runAsService)
+    StartLogin();
 
   SetCaption(ReadLanguageText("AboutDlg", "about004") + " " + settings.GetCurrentVersion());
+  RecordGeometry();
+
+  if (Silent() || values.autoMinimize) {
+    ::ShowWindow(hwnd(), SW_HIDE);
+    ::SetTimer(hwnd(), kHideTimer, 1, nullptr);
+  }
+  if (Silent()) {
+    ::SetWindowPos(hwnd(), nullptr, -1000, -1000, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
+    RunDesktopSwitch();
+  }
   SetMenuTexts();
   return true;
+}
+
+void CQuorinFreeDlg::AttachBitmaps() {
+  const int ids[4] = {IDB_SHOW_WINDOW, IDB_SETTINGS, IDB_WEB, IDB_KEY};
+  for (int i = 0; i < 4; ++i)
+    bitmaps_[i].reset(::LoadBitmapW(ResourceModule(), MAKEINTRESOURCEW(ids[i])));
+  if (const HMENU menu = ::GetMenu(hwnd())) {
+    if (const HMENU first = ::GetSubMenu(menu, 0))
+      ::SetMenuItemBitmaps(first, 0, MF_BYPOSITION, bitmaps_[1].get(), bitmaps_[1].get());
+  }
 }
 
 void CQuorinFreeDlg::SetWindowIcons() {
@@ -83,21 +127,28 @@ void CQuorinFreeDlg::SetWindowIcons() {
   ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 }
 
-void CQuorinFreeDlg::ShowLoginView(bool loginView) {
-  for (const int id : kLoginControls)
-    ShowItem(id, loginView);
-  for (const int id : kLoggedInControls)
-    ShowItem(id, !loginView);
+bool CQuorinFreeDlg::CreateDomainGrid() {
+  RECT client{};
+  ::GetClientRect(hwnd(), &client);
+  const int height = client.bottom - client.top;
+  const RECT area{client.left + kGridMargin, height * kGridTopPercent / 100,
+                  client.right - kGridMargin, client.bottom - kGridMargin};
+  if (!grid_.Create(WS_VISIBLE, area, hwnd(), kGridRowHeight, IDC_DOMAIN_GRID))
+    return false;
+  // The grid chooses its own font for its DPI; the dialog's goes to the frame.
+  ::SendMessageW(grid_.hwnd(), WM_SETFONT, ::SendMessageW(hwnd(), WM_GETFONT, 0, 0), FALSE);
+  return true;
 }
 
-void CQuorinFreeDlg::Refresh() {
-  if (hwnd() == nullptr)
-    return;
-  ClientContext& context = GetClientContext();
-  SetItemText(IDC_STATUS_USER, context.StatusText(0));
-  SetItemText(IDC_STATUS_LINE, context.StatusText(1));
-  SetItemText(IDC_STATUS_ADDRESS, context.StatusText(4));
-  ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+void CQuorinFreeDlg::RecordGeometry() {
+  RECT client{};
+  ::GetClientRect(hwnd(), &client);
+  POINT origin{0, 0};
+  ::ClientToScreen(hwnd(), &origin);
+  clientWidth_ = client.right - client.left;
+  clientHeight_ = client.bottom - client.top;
+  clientLeft_ = origin.x;
+  clientTop_ = origin.y;
 }
 
 void CQuorinFreeDlg::SetMenuTexts() {
@@ -112,38 +163,219 @@ void CQuorinFreeDlg::SetMenuTexts() {
   ::DrawMenuBar(hwnd());
 }
 
-bool CQuorinFreeDlg::OnCommand(int id, int, HWND) {
-  if (id == IDC_EXIT || id == ID_MENU_EXIT || id == ID_MENU_TRAY_EXIT) {
-    Exit();
-    return true;
+bool CQuorinFreeDlg::OnCommand(int id, int notifyCode, HWND control) {
+  switch (id) {
+    case IDC_EXIT:
+    case ID_MENU_EXIT:
+    case ID_MENU_TRAY_EXIT:
+      Exit();
+      return true;
+    case IDC_LOGOUT:
+    case ID_MENU_LOGOUT:
+      Logout();
+      return true;
+    case IDC_LOGIN:
+      StartLogin();
+      return true;
+    case IDC_REFRESH_DOMAINS:
+      RefreshDomains();
+      return true;
+    case IDC_SAVE_CHANGES:
+      SaveChanges();
+      return true;
+    case IDC_SELECT_ALL:
+      SelectAll();
+      return true;
+    case ID_MENU_SHOW:
+      ::ShowWindow(hwnd(), SW_SHOW);
+      ::SetForegroundWindow(hwnd());
+      return true;
+    case IDC_ACCOUNT_NAME:
+      if (notifyCode == CBN_SELCHANGE) {
+        const LRESULT index = ::SendMessageW(control, CB_GETCURSEL, 0, 0);
+        const LRESULT length = ::SendMessageW(control, CB_GETLBTEXTLEN, index, 0);
+        if (index == CB_ERR || length == CB_ERR)
+          return true;
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        ::SendMessageW(control, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(length));
+        LookUpProfile(platform::Utf8FromWide(text));
+        return true;
+      }
+      if (notifyCode == CBN_EDITCHANGE) {
+        LookUpProfile(ItemText(IDC_ACCOUNT_NAME));
+        return true;
+      }
+      return false;
+    default:
+      return false;
   }
-  return false;
 }
 
-std::optional<LRESULT> CQuorinFreeDlg::OnMessage(UINT message, WPARAM, LPARAM lParam) {
-  if (message == kWmStatusRefresh) {
-    Refresh();
-    return 0;
+std::optional<LRESULT> CQuorinFreeDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // What the tray code does with the window comes before the dialog's own handling.
+  if (const auto handled = OnWindowProcedureMessage(message, wParam, lParam))
+    return handled;
+  switch (message) {
+    case kWmStatusRefresh:
+      Refresh();
+      return 0;
+    case kJobDoneMessage:
+      job_.Complete();
+      return 0;
+    case WM_TIMER:
+      OnTimer(wParam);
+      return 0;
+    case WM_NCPAINT:
+      // The window starts hidden: its first two frame paints hide it instead.
+      if (hideOnFramePaint_ > 0) {
+        --hideOnFramePaint_;
+        ::ShowWindow(hwnd(), SW_HIDE);
+        return 0;
+      }
+      return std::nullopt;
+    case WM_PAINT:
+      if (::IsIconic(hwnd())) {
+        PaintMinimised();
+        return 0;
+      }
+      return std::nullopt;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<LRESULT>(largeIcon_.get());
+    case WM_SETCURSOR:
+      if (busy_) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      return std::nullopt;
+    case kSessionChangeMessage:
+      if (wParam == kSessionLogon)
+        RunDesktopSwitch();
+      return 0;
+    case kWmDpiChanged: {
+      // The window moved to a monitor of another DPI: take the size the system suggests, the
+      // icons and the grid's font of the new size.
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      ::SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      UniqueIcon formerLarge = std::move(largeIcon_);
+      UniqueIcon formerSmall = std::move(smallIcon_);
+      SetWindowIcons();
+      grid_.UpdateForDpi();
+      return 0;
+    }
+    case WM_DESTROY:
+      OnDestroy();
+      return std::nullopt;
+    default:
+      break;
   }
-  if (message == kWmDpiChanged) {
-    // The window moved to a monitor of another DPI: take the size the system suggests and
-    // the icons of the new size. The old icons go only after the window shows the new ones.
-    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-    ::SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top,
-                   suggested->right - suggested->left, suggested->bottom - suggested->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-    UniqueIcon formerLarge = std::move(largeIcon_);
-    UniqueIcon formerSmall = std::move(smallIcon_);
-    SetWindowIcons();
+  if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
+    // With session notifications the logon itself runs the switch.
+    if (sessionNotificationsFailed_)
+      RunDesktopSwitch();
     return 0;
-  }
-  if (message == WM_DESTROY) {
-    RouteStatusRefreshTo(nullptr);
-    if (CAppBase* app = CAppBase::Current(); app != nullptr && app->MainWindow() == hwnd())
-      app->SetMainWindow(nullptr);
-    UnmarkClientWindow(hwnd(), ProductTitle());
   }
   return std::nullopt;
+}
+
+std::optional<LRESULT> CQuorinFreeDlg::OnWindowProcedureMessage(UINT message, WPARAM wParam,
+                                                                LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    ::ShowWindow(hwnd(), SW_HIDE);
+    return 0;
+  }
+  if (message == WM_SYSCOMMAND) {
+    const UINT command = static_cast<UINT>(wParam & 0xFFF0);
+    if (command == SC_MINIMIZE || command == SC_CLOSE) {
+      ::ShowWindow(hwnd(), SW_HIDE);
+      return 0;
+    }
+    if (command == kAboutSystemCommand)
+      return 0;  // the about box belongs to the window menu's own code
+    return std::nullopt;
+  }
+  if (message == kTrayCallbackMessage) {
+    OnTrayCallback(lParam);
+    return 0;
+  }
+  return std::nullopt;
+}
+
+void CQuorinFreeDlg::OnTrayCallback(LPARAM mouseMessage) {
+  if (mouseMessage != WM_LBUTTONDOWN && mouseMessage != WM_LBUTTONDBLCLK)
+    return;
+  if (!firstShowDone_ && Silent()) {
+    // The silent start parked the window off the screen at no size: bring it back centred.
+    const int width = clientWidth_;
+    const int height = clientHeight_ + 50;
+    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int top = (::GetSystemMetrics(SM_CYSCREEN) - clientHeight_) / 2;
+    ::MoveWindow(hwnd(), left, top, width, height, TRUE);
+  }
+  firstShowDone_ = true;
+  ::ShowWindow(hwnd(), SW_SHOW);
+  ::SetForegroundWindow(hwnd());
+}
+
+void CQuorinFreeDlg::OnTimer(UINT_PTR id) {
+  switch (id) {
+    case kHideTimer:
+      ::KillTimer(hwnd(), kHideTimer);
+      ::ShowWindow(hwnd(), SW_HIDE);
+      break;
+    case kLoginRetryTimer:
+      ::KillTimer(hwnd(), kLoginRetryTimer);
+      // Another job (a save) may still run: then the next period tries again.
+      if (!StartLogin() && job_.Running())
+        ::SetTimer(hwnd(), kLoginRetryTimer, ClientTimerPeriod(kLoginRetryMs), nullptr);
+      break;
+    case kTrayRetryTimer:
+      if (!AddTrayIcon(hwnd()))
+        break;  // the next tick tries again
+      if (Silent() && ShowsAdvertisement(GetClientContext()))
+        StartAdvertisement();
+      ::KillTimer(hwnd(), kTrayRetryTimer);
+      desktopSwitch_.End();
+      break;
+    default:
+      break;
+  }
+}
+
+void CQuorinFreeDlg::RunDesktopSwitch() {
+  if (desktopSwitch_.Begin())
+    ::SetTimer(hwnd(), kTrayRetryTimer, ClientTimerPeriod(kTrayRetryMs), nullptr);
+}
+
+void CQuorinFreeDlg::PaintMinimised() {
+  PAINTSTRUCT paint{};
+  const HDC dc = ::BeginPaint(hwnd(), &paint);
+  ::SendMessageW(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  const int width = ::GetSystemMetrics(SM_CXICON);
+  const int height = ::GetSystemMetrics(SM_CYICON);
+  RECT client{};
+  ::GetClientRect(hwnd(), &client);
+  ::DrawIcon(dc, (client.right - width + 1) / 2, (client.bottom - height + 1) / 2,
+             largeIcon_.get());
+  ::EndPaint(hwnd(), &paint);
+}
+
+void CQuorinFreeDlg::OnDestroy() {
+  // The final save happens while the grid still exists, and shows no message.
+  reportErrors_ = false;
+  SaveChangesNow();
+  RemoveTrayIcon(hwnd());
+  sessions_.Unregister();
+  ::KillTimer(hwnd(), kLoginRetryTimer);
+  ::KillTimer(hwnd(), kTrayRetryTimer);
+  desktopSwitch_.End();
+  RouteStatusRefreshTo(nullptr);
+  SetProcessMessageSink({});
+  if (CAppBase* app = CAppBase::Current(); app != nullptr && app->MainWindow() == hwnd())
+    app->SetMainWindow(nullptr);
+  UnmarkClientWindow(hwnd(), ProductTitle());
 }
 
 void CQuorinFreeDlg::Exit() {
@@ -151,10 +383,33 @@ void CQuorinFreeDlg::Exit() {
       IDOK) {
     return;
   }
-  if (platform::QueryServiceState(kServiceName) != platform::kServiceNotInstalled) {
+  RemoveTrayIcon(hwnd());
+  if (platform::QueryServiceState(kServiceName) != platform::kServiceNotInstalled)
     platform::StopServiceByName(kServiceName);
-  }
   EndDialog(1);
+}
+
+bool CQuorinFreeDlg::StartJob(unsigned statusTextId, std::function<void()> work,
+                              std::function<void()> apply) {
+  const bool started = job_.Start(hwnd(), kJobDoneMessage, std::move(work), [this, apply] {
+    EndJob();
+    apply();
+  });
+  if (!started)
+    return false;
+  busy_ = true;
+  SetItemText(IDC_STATUS_LINE, LoadResourceText(statusTextId));
+  ::EnableWindow(hwnd(), FALSE);
+  ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  return true;
+}
+
+void CQuorinFreeDlg::EndJob() {
+  busy_ = false;
+  ::EnableWindow(hwnd(), TRUE);
+  ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+  // The status line showed the job's text: the record's own comes back.
+  SetItemText(IDC_STATUS_LINE, GetClientContext().StatusText(kStatusLine));
 }
 
 }  // namespace quorin::client

@@ -1,12 +1,29 @@
-// The client's main window (template 102), in its first form: the login view with the status
-// lines and the exit command. The full main window (login, domain grid, tray icon) replaces
-// this class.
+// The client's main window (template 102): the login view (account, password, the
+// save-password box, the login button) and the logged-in view (the domain grid with the buttons
+// to refresh, save and log out), the status lines both views share, the automatic and the
+// silent login, the tray icon across desktop and session changes, and the exit.
+//
+// The login, the domain refresh and the save talk to the provider's servers, which may take
+// half a minute to give up; they run on a worker (WindowJob) while the window keeps answering,
+// its input disabled and a wait cursor shown, and their results are applied here on the UI
+// thread in the order a synchronous run would apply them.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "client/app/desktop_switch.h"
+#include "client/app/session_notifications.h"
+#include "client/app/window_job.h"
+#include "client/controls/tree_grid.h"
 #include "client/framework/dialog_base.h"
 #include "client/framework/gdi_objects.h"
+#include "client/record/domain_rows.h"
+#include "platform/stoppable_thread.h"
 
 namespace quorin::client {
 
@@ -15,8 +32,13 @@ class CQuorinFreeDlg : public CDialogBase {
   CQuorinFreeDlg();
   ~CQuorinFreeDlg() override;
 
-  // Shows the client record's status texts again (the status-refresh message).
+  // Shows the record's status texts and the current view again (the status-refresh message,
+  // the login, the logout, the domain refresh).
   void Refresh();
+
+  // The silent account of the command line; empty outside silent mode.
+  const std::string& silentUser() const { return silentUser_; }
+  const std::string& silentPassword() const { return silentPassword_; }
 
  protected:
   bool OnInitDialog() override;
@@ -25,16 +47,93 @@ class CQuorinFreeDlg : public CDialogBase {
   void OnOK() override {}
   void OnCancel() override {}
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void DoDataExchange(DataExchange& exchange) override;
 
  private:
-  void SetWindowIcons();
-  void ShowLoginView(bool loginView);
-  void SetMenuTexts();
-  void Exit();
+  // A worker's result waits for the UI thread (private message of this window).
+  static constexpr UINT kJobDoneMessage = WM_APP + 0x101;
 
+  bool Silent() const { return !silentUser_.empty() || !silentPassword_.empty(); }
+
+  // Start-up and the window's own messages (quorin_dlg.cpp).
+  void AttachBitmaps();
+  void SetWindowIcons();
+  bool CreateDomainGrid();
+  void RecordGeometry();
+  void SetMenuTexts();
+  std::optional<LRESULT> OnWindowProcedureMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnTrayCallback(LPARAM mouseMessage);
+  void OnTimer(UINT_PTR id);
+  void OnDestroy();
+  void PaintMinimised();
+  void Exit();
+  void RunDesktopSwitch();
+
+  // Worker jobs: the window is disabled with a wait cursor and `statusTextId` in the status
+  // line until the result has been applied.
+  bool StartJob(unsigned statusTextId, std::function<void()> work, std::function<void()> apply);
+  void EndJob();
+
+  // The account (main_dialog_account.cpp).
+  bool StartLogin();
+  void FinishLogin(bool ok, const std::string& message, const std::string& userName,
+                   const std::string& password, int savePassword);
+  void Logout();
+  void LookUpProfile(const std::string& userName);
+  void StartAdvertisement();
+  void StartServiceAfterLogin();
+
+  // The views and the domains (main_dialog_domains.cpp).
+  void ShowLoginView(bool loginView);
+  void FillAccountList();
+  void ShowDomains(bool force);
+  std::vector<HostRowEdit> ReadHostRows() const;
+  void SelectAll();
+  void RefreshDomains();
+  // Writes the grid into the record and sends the changes: on a worker, or at once while the
+  // window is being destroyed (the final, silent save).
+  void SaveChanges();
+  void SaveChangesNow();
+  bool WriteGridToRecord();
+
+  // Bound to the controls (DoDataExchange).
+  int selectAll_ = 0;
+  int savePassword_ = 0;
+  std::string accountName_;
+  std::string password_;
+
+  bool resendAll_ = true;
+  bool loginView_ = true;
+  // The view changed (start, login, logout, domain refresh): the next refresh fills it anew.
+  bool viewStale_ = true;
+  bool reportErrors_ = true;
+  int hideOnFramePaint_ = 2;
+  bool sessionNotificationsFailed_ = true;
+  bool firstShowDone_ = false;
+  UINT taskbarCreatedMessage_ = 0;
+
+  // Client width and height, and the client area's screen position, at initialisation.
+  int clientWidth_ = 0;
+  int clientHeight_ = 0;
+  int clientLeft_ = 0;
+  int clientTop_ = 0;
+
+  std::string silentUser_;
+  std::string silentPassword_;
+
+  // What the grid shows, to rebuild it only when the record's domains changed: a refresh of
+  // the status lines keeps the edits the user has not saved yet.
+  std::vector<std::string> shownDomains_;
+
+  UniqueBitmap bitmaps_[4];
   UniqueIcon largeIcon_;
   UniqueIcon smallIcon_;
-  UniqueBitmap settingsBitmap_;
+  CTreeGrid grid_;
+  SessionNotifications sessions_;
+  DesktopSwitch desktopSwitch_;
+  WindowJob job_;
+  platform::StoppableThread serviceStarter_;
+  bool busy_ = false;
 };
 
 }  // namespace quorin::client

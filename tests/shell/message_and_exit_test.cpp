@@ -36,7 +36,7 @@ TEST_F(MainWindowTest, TheLoginViewAndTheExitConfirmationAtBothScreenSizes) {
     SetScreenDpi(dpi);  // read by each new program
     InstallCopy install;
     ClientRun run(install);
-    const HWND main = run.MainWindow();
+    const HWND main = run.ShowMainWindow();
     ASSERT_NE(main, nullptr) << dpi;
     EXPECT_EQ(WindowText(main), L"QuorinFree ver4.2.0");
     // The login view: its controls shown, the logged-in view's hidden, the shared ones shown.

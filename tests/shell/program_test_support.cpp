@@ -134,11 +134,35 @@ HWND ClientRun::MainWindow(DWORD limitMs) {
   HWND found = nullptr;
   WaitUntil(
       [&] {
-        found = FindWindowWithControls(processId_, {IDC_LOGIN, IDC_EXIT, IDC_STATUS_LINE});
+        found = FindWindowWithControls(processId_, {IDC_LOGIN, IDC_EXIT, IDC_STATUS_LINE}, true);
         return found != nullptr || !Running();
       },
       std::chrono::milliseconds(limitMs));
+  // The window exists from the start of its initialisation on; a message it answers comes
+  // after the initialisation (or from a message dialog that the initialisation opened).
+  if (found != nullptr)
+    ::SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, limitMs, nullptr);
   return found;
+}
+
+HWND ClientRun::ShowMainWindow(DWORD limitMs) {
+  const HWND main = MainWindow(limitMs);
+  if (main == nullptr)
+    return nullptr;
+  constexpr UINT kTrayCallback = 0x2403;
+  const bool shown = WaitUntil(
+      [&] {
+        if (!::IsWindowVisible(main)) {
+          ::PostMessageW(main, kTrayCallback, 1, WM_LBUTTONDOWN);
+          return false;
+        }
+        // Visible now: it stays so once its frame paints are past.
+        ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
+        ::Sleep(300);
+        return ::IsWindowVisible(main) != FALSE;
+      },
+      std::chrono::milliseconds(limitMs));
+  return shown ? main : nullptr;
 }
 
 HWND ClientRun::MessageDialog(DWORD limitMs) {

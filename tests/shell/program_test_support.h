@@ -44,8 +44,11 @@ class ClientRun {
   std::optional<DWORD> WaitForExit(DWORD limitMs = 60000);
   bool Running() const;
 
-  // The main window (template 102) once it shows; null when it did not.
+  // The main window (template 102) once it exists, shown or hidden; null when it did not come.
   HWND MainWindow(DWORD limitMs = 60000);
+  // The main window shown as a click on the tray icon shows it: clicked until it stays visible
+  // (its first two frame paints hide it). Null when it did not come or did not stay.
+  HWND ShowMainWindow(DWORD limitMs = 60000);
   // The client's message dialog (template 154) once it shows; null when it did not.
   HWND MessageDialog(DWORD limitMs = 60000);
   // Ends the client through its exit button and the confirmation; true when it ended.

@@ -24,6 +24,12 @@ TEST_F(OutsideComponentsTest, TheVendorBuildTakesThePresetAccountAndLogsInAutoma
   ClientRun run(install);
   ASSERT_NE(run.MainWindow(), nullptr);
   EXPECT_EQ(ClientSetting("autoLogin"), "1");
+  // The automatic login finds no remembered account name and says so.
+  const HWND message = run.MessageDialog();
+  ASSERT_NE(message, nullptr);
+  EXPECT_EQ(ControlText(message, IDC_MESSAGE_TEXT), L"Please enter your account name.");
+  PostButtonClick(message, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(message); }));
   EXPECT_TRUE(run.ExitThroughTheButton());
 }
 

@@ -48,7 +48,8 @@ TEST_F(StartUpTest, WithoutTheResourceLibraryThePlainMessageShowsAndTheClientEnd
 TEST_F(StartUpTest, ASecondStartOfTheSameVersionShowsTheFirstAndEnds) {
   InstallCopy install;
   ClientRun first(install);
-  const HWND window = first.MainWindow();
+  // Shown once through the tray icon, so that its hiding first frame paints are spent.
+  const HWND window = first.ShowMainWindow();
   ASSERT_NE(window, nullptr);
   ::ShowWindow(window, SW_MINIMIZE);
   ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(window) != FALSE; }));

@@ -7,6 +7,7 @@ namespace {
 
 struct WindowSearch {
   DWORD processId = 0;
+  bool visibleOnly = true;
   std::vector<HWND> found;
 };
 
@@ -14,7 +15,7 @@ BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM parameter) {
   auto* search = reinterpret_cast<WindowSearch*>(parameter);
   DWORD owner = 0;
   ::GetWindowThreadProcessId(window, &owner);
-  if (owner == search->processId && ::IsWindowVisible(window))
+  if (owner == search->processId && (!search->visibleOnly || ::IsWindowVisible(window)))
     search->found.push_back(window);
   return TRUE;
 }
@@ -53,7 +54,7 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 }
 
 std::vector<HWND> VisibleWindowsOfProcess(DWORD processId) {
-  WindowSearch search{processId, {}};
+  WindowSearch search{processId, true, {}};
   ::EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -64,8 +65,16 @@ std::vector<HWND> VisibleWindowsOfThread(DWORD threadId) {
   return found;
 }
 
-HWND FindWindowWithControls(DWORD processId, const std::vector<int>& controlIds) {
-  for (const HWND window : VisibleWindowsOfProcess(processId)) {
+std::vector<HWND> WindowsOfProcess(DWORD processId) {
+  WindowSearch search{processId, false, {}};
+  ::EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindWindowWithControls(DWORD processId, const std::vector<int>& controlIds,
+                            bool includeHidden) {
+  for (const HWND window :
+       includeHidden ? WindowsOfProcess(processId) : VisibleWindowsOfProcess(processId)) {
     bool all = true;
     for (const int id : controlIds)
       all = all && ::GetDlgItem(window, id) != nullptr;

@@ -21,8 +21,12 @@ bool WaitUntil(const std::function<bool()>& done,
 std::vector<HWND> VisibleWindowsOfProcess(DWORD processId);
 std::vector<HWND> VisibleWindowsOfThread(DWORD threadId);
 
-// The first visible top-level window of the process that has a control of every given id.
-HWND FindWindowWithControls(DWORD processId, const std::vector<int>& controlIds);
+// Every top-level window of a process, hidden ones included, in Z order.
+std::vector<HWND> WindowsOfProcess(DWORD processId);
+// The first visible (or, with `includeHidden`, any) top-level window of the process that has a
+// control of every given id.
+HWND FindWindowWithControls(DWORD processId, const std::vector<int>& controlIds,
+                            bool includeHidden = false);
 
 std::wstring WindowText(HWND window);
 std::wstring ControlText(HWND dialog, int controlId);

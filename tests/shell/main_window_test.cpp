@@ -1,0 +1,382 @@
+// The installed client's main window against the provider simulator (fixture "main_sim",
+// 127.0.0.131): the silent start and its login retry on the client's clock, the interactive
+// login with its message, logout and login, the grid's edits as the simulator receives them,
+// the window answering while the login server is slow, a refresh behind an open message, the
+// keys that do nothing, the exit through its countdown, and the screenshots of both views.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "client/local/profile_file.h"
+#include "resources/resource.h"
+#include "tests/shell/program_test_support.h"
+#include "tests/shell/window_test_support.h"
+#include "tests/support/simulator_control.h"
+
+namespace quorin::shelltest {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kLoginPath = "/client_login.php";
+constexpr const char* kSavePath = "/client_saveDomainList.php";
+constexpr const char* kHostSettings[] = {"home.example.test", "nas.example.test", "www.vip.test"};
+
+// A free account, whose saves end with the save (no confirmation saves again), and a VIP one;
+// neither key asks for the advertisement.
+constexpr const char* kAccounts =
+    R"({"users": {"mw": {"password": "pw", "key": "000127.0.0.131-mw", "randText": "RM",
+        "zones": [{"name": "example.test", "text2": "x", "text3": "y",
+                   "hosts": [{"label": "home", "address": "198.51.100.1", "text3": "z"},
+                             {"label": "nas", "address": "198.51.100.1", "text3": "z"}]}]},
+      "vip": {"password": "vpw", "key": "010127.0.0.131-vip", "randText": "RV",
+        "zones": [{"name": "vip.test", "text2": "x", "text3": "y",
+                   "hosts": [{"label": "www", "address": "198.51.100.1", "text3": "z"}]}]}}})";
+
+// The body of a POST as the simulator received it.
+std::string BodyOf(const std::string& bytes) {
+  const auto end = bytes.find("\r\n\r\n");
+  if (end != std::string::npos)
+    return bytes.substr(end + 4);
+  const auto bare = bytes.find("\n\n");
+  return bare != std::string::npos ? bytes.substr(bare + 2) : std::string();
+}
+
+// A control's text through WM_GETTEXT: GetWindowText does not ask a control of another
+// process, it reads the window's own caption, which edit fields and combo boxes leave empty.
+std::wstring AskedText(HWND control) {
+  wchar_t text[256] = {};
+  DWORD_PTR length = 0;
+  ::SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                        &length);
+  return std::wstring(text, std::min<std::size_t>(length, 255));
+}
+
+// The grid's shown IP address controls, top to bottom. The style, not IsWindowVisible,
+// tells a shown row: the main window itself may be hidden.
+std::vector<HWND> AddressControls(HWND main) {
+  std::vector<HWND> controls;
+  ::EnumChildWindows(
+      ::GetDlgItem(main, IDC_DOMAIN_GRID),
+      [](HWND child, LPARAM found) {
+        wchar_t name[64] = {};
+        ::GetClassNameW(child, name, 64);
+        if (_wcsicmp(name, WC_IPADDRESSW) == 0 &&
+            (::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0)
+          reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&controls));
+  const auto top = [](HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return std::pair(rect.top, rect.left);
+  };
+  std::sort(controls.begin(), controls.end(), [&](HWND a, HWND b) { return top(a) < top(b); });
+  return controls;
+}
+
+// The four fields of every address control of the grid, top to bottom, as "a.b.c.d".
+std::vector<std::string> GridAddresses(HWND main) {
+  std::vector<std::string> addresses;
+  for (const HWND control : AddressControls(main)) {
+    std::vector<std::pair<LONG, std::wstring>> fields;
+    for (HWND edit = ::GetWindow(control, GW_CHILD); edit != nullptr;
+         edit = ::GetWindow(edit, GW_HWNDNEXT)) {
+      RECT rect{};
+      ::GetWindowRect(edit, &rect);
+      fields.emplace_back(rect.left, AskedText(edit));
+    }
+    std::sort(fields.begin(), fields.end());
+    std::string address;
+    for (const auto& field : fields)
+      address += (address.empty() ? "" : ".") + Utf8(field.second);
+    addresses.push_back(address);
+  }
+  return addresses;
+}
+
+// Waits until the grid shows `expected`; on failure the message tells what it showed.
+::testing::AssertionResult GridShows(HWND main, const std::vector<std::string>& expected) {
+  std::vector<std::string> seen;
+  if (WaitUntil([&] { return (seen = GridAddresses(main)) == expected; }))
+    return ::testing::AssertionSuccess();
+  std::string text;
+  for (const auto& address : seen)
+    text += "[" + address + "] ";
+  return ::testing::AssertionFailure() << "the grid shows " << text;
+}
+
+class MainWindowSimTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetClientSettings();
+    for (const char* name :
+         {"UpdateHostFree1", "UpdateHostFree2", "UpdateHostVip1", "UpdateHostVip2", "LoginSvrIP"})
+      SetClientSetting(name, simulator_.host());
+    for (const char* name : kHostSettings)
+      RemoveClientSetting(name);
+    simulator_.ClearFaults();
+    simulator_.SetAccounts(kAccounts);
+    simulator_.SetAddress("203.0.113.20");
+  }
+  void TearDown() override {
+    simulator_.ClearFaults();
+    for (const char* name :
+         {"UpdateHostFree1", "UpdateHostFree2", "UpdateHostVip1", "UpdateHostVip2", "LoginSvrIP"})
+      RemoveClientSetting(name);
+    for (const char* name : kHostSettings)
+      RemoveClientSetting(name);
+  }
+
+  std::vector<testing::SimulatorRecord> Requests(std::int64_t since, const std::string& path) {
+    std::vector<testing::SimulatorRecord> found;
+    for (auto& record : simulator_.RecordsSince(since, 0, 0)) {
+      if (record.path == path)
+        found.push_back(std::move(record));
+    }
+    return found;
+  }
+
+  // The next save the simulator receives after `since`: its body.
+  std::string NextSave(std::int64_t since) {
+    std::string body;
+    WaitUntil(
+        [&] {
+          const auto saves = Requests(since, kSavePath);
+          if (!saves.empty())
+            body = BodyOf(saves.front().bytes);
+          return !saves.empty();
+        },
+        30s);
+    return body;
+  }
+
+  bool SavedAddress(const std::string& address) {
+    return WaitUntil(
+        [&] { return simulator_.Call("GET", "/control/saved").find(address) != std::string::npos; },
+        30s);
+  }
+
+  static void TypeLogin(HWND main, const std::wstring& user, const std::wstring& password) {
+    const HWND box = ::GetDlgItem(main, IDC_ACCOUNT_NAME);
+    ::SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+    ::SendDlgItemMessageW(main, IDC_PASSWORD, WM_SETTEXT, 0,
+                          reinterpret_cast<LPARAM>(password.c_str()));
+    PostButtonClick(main, IDC_LOGIN);
+  }
+
+  static bool LoggedInView(HWND main) {
+    return WaitUntil([&] {
+      return ControlVisible(main, IDC_LOGOUT) && ControlVisible(main, IDC_DOMAIN_GRID) &&
+             !ControlVisible(main, IDC_LOGIN);
+    });
+  }
+
+  testing::SimulatorControl simulator_ =
+      testing::SimulatorFromEnvironment("QUORIN_MAIN_SIM_HOST", "QUORIN_MAIN_SIM_CONTROL");
+};
+
+TEST_F(MainWindowSimTest, ASilentStartRetriesOnTheClientsClockAndShowsTheDomainsOnceIn) {
+  InstallCopy install;
+  const std::int64_t start = simulator_.LastSeq();
+  // Sixty times faster: the 30 s between two logins last half a second.
+  ClientRun run(install, L"-silent vip wrong --time-scale 60");
+  const HWND main = run.MainWindow();
+  ASSERT_NE(main, nullptr);
+
+  std::vector<std::chrono::steady_clock::time_point> seen;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::size_t logins = Requests(start, kLoginPath).size();
+        while (seen.size() < logins)
+          seen.push_back(std::chrono::steady_clock::now());
+        return logins >= 2;
+      },
+      20s))
+      << "a second login within 20 s of real time: the retry runs on the client's clock";
+  EXPECT_GE(seen[1] - seen[0], 400ms) << "not before 30 s of the client's clock";
+  EXPECT_EQ(run.MessageDialog(0), nullptr) << "silent mode shows no message";
+  EXPECT_FALSE(::IsWindowVisible(main)) << "silent mode keeps the window hidden";
+
+  // The provider now takes that password: the next retry gets in.
+  std::string accounts = kAccounts;
+  accounts.replace(accounts.find("\"vpw\""), 5, "\"wrong\"");
+  simulator_.SetAccounts(accounts);
+  ASSERT_TRUE(SavedAddress("203.0.113.20")) << "the monitor saved the detected address";
+  ASSERT_TRUE(LoggedInView(main));
+  EXPECT_EQ(WindowText(main), L"QuorinFree ver4.2.0(VIP account)");
+  EXPECT_TRUE(GridShows(main, {"203.0.113.20"})) << "the host row holds the detected address";
+  EXPECT_EQ(Utf8(ControlText(main, IDC_STATUS_USER)), "vip");
+  EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_STATUS_ADDRESS) == L"203.0.113.20"; }));
+
+  // The first click on the tray icon brings the parked window back, centred.
+  ASSERT_EQ(run.ShowMainWindow(), main);
+  RECT frame{};
+  ::GetWindowRect(main, &frame);
+  EXPECT_GT(frame.left, 0);
+  EXPECT_GT(frame.top, 0);
+  EXPECT_GT(frame.right - frame.left, 300);
+  EXPECT_TRUE(run.ExitThroughTheButton());
+}
+
+TEST_F(MainWindowSimTest, TheFormLogsInAndOutAndTheGridsEditsReachTheProvider) {
+  InstallCopy install;
+  ClientRun run(install, L"--time-scale 60");
+  const HWND main = run.ShowMainWindow();
+  ASSERT_NE(main, nullptr);
+
+  // Empty fields: the message names what is missing, and no request leaves.
+  std::int64_t mark = simulator_.LastSeq();
+  PostButtonClick(main, IDC_LOGIN);
+  HWND message = run.MessageDialog();
+  ASSERT_NE(message, nullptr);
+  EXPECT_EQ(ControlText(message, IDC_MESSAGE_TEXT), L"Please enter your account name.");
+  PostButtonClick(message, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(message); }));
+
+  // A refused password: the message once, the login view stays, no second try.
+  TypeLogin(main, L"mw", L"bad");
+  message = run.MessageDialog();
+  ASSERT_NE(message, nullptr);
+  EXPECT_NE(ControlText(message, IDC_MESSAGE_TEXT), L"");
+  PostButtonClick(message, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(message); }));
+  EXPECT_TRUE(ControlVisible(main, IDC_LOGIN));
+  ::Sleep(1000);  // a minute of the client's clock, twice the silent retry's period
+  EXPECT_EQ(Requests(mark, kLoginPath).size(), 1u) << "an interactive login is not retried";
+  EXPECT_EQ(run.MessageDialog(0), nullptr);
+
+  TypeLogin(main, L"mw", L"pw");
+  ASSERT_TRUE(LoggedInView(main));
+  EXPECT_EQ(WindowText(main), L"QuorinFree ver4.2.0(free account)");
+  ASSERT_TRUE(SavedAddress("203.0.113.20"));
+  EXPECT_TRUE(GridShows(main, {"203.0.113.20", "203.0.113.20"}));
+  // The login stored the account as the current profile (without its password).
+  const auto profile = client::FindProfile(Utf8(install.File(L"userprofie.dat")), "mw");
+  ASSERT_TRUE(profile.has_value());
+  EXPECT_EQ(profile->savePassword, 0);
+
+  // Logout, then login again through the form: the next save marks exactly one record.
+  PostButtonClick(main, IDC_LOGOUT);
+  ASSERT_TRUE(WaitUntil([&] { return ControlVisible(main, IDC_LOGIN); }));
+  EXPECT_TRUE(WaitUntil([&] { return AskedText(::GetDlgItem(main, IDC_ACCOUNT_NAME)) == L"mw"; }))
+      << "the account list's current profile";
+  mark = simulator_.LastSeq();
+  TypeLogin(main, L"mw", L"pw");
+  ASSERT_TRUE(LoggedInView(main));
+  // The new login's monitor saves the address it finds once; the user's save comes after.
+  EXPECT_EQ(NextSave(mark),
+            "user_name=mw&key=000127.0.0.131-mw&randText=RM&"
+            "domain=example.test,x,y|home,203.0.113.20,z,|nas,203.0.113.20,z,&\n");
+  mark = simulator_.LastSeq();
+  PostButtonClick(main, IDC_SAVE_CHANGES);
+  EXPECT_EQ(NextSave(mark),
+            "user_name=mw&key=000127.0.0.131-mw&randText=RM&"
+            "domain=example.test,x,y|home,203.0.113.20,z,&\n");
+
+  // An address typed into the grid's second row is saved as typed; the resend is spent.
+  const std::vector<HWND> cells = AddressControls(main);
+  ASSERT_EQ(cells.size(), 2u);
+  ::SendMessageW(cells[1], IPM_SETADDRESS, 0, MAKEIPADDRESS(198, 51, 100, 77));
+  mark = simulator_.LastSeq();
+  PostButtonClick(main, IDC_SAVE_CHANGES);
+  EXPECT_EQ(NextSave(mark),
+            "user_name=mw&key=000127.0.0.131-mw&randText=RM&"
+            "domain=example.test,x,y|nas,198.51.100.77,z,&\n");
+  EXPECT_TRUE(WaitUntil([&] {
+    return simulator_.Accounts().find("198.51.100.77") != std::string::npos;
+  })) << "the provider's record holds the typed address";
+
+  // Enter and Escape do nothing in the logged-in view either.
+  ::PostMessageW(main, WM_COMMAND, IDOK, 0);
+  ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+  ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
+  EXPECT_TRUE(run.Running());
+  EXPECT_TRUE(ControlVisible(main, IDC_LOGOUT));
+
+  // The exit's confirmation closes as OK when its countdown of 15 seconds runs out.
+  PostButtonClick(main, IDC_EXIT);
+  ASSERT_NE(run.MessageDialog(), nullptr);
+  EXPECT_TRUE(run.WaitForExit(60000).has_value()) << "the countdown ended the client";
+}
+
+TEST_F(MainWindowSimTest, TheWindowAnswersWhileTheLoginServerIsSlowAndStartsOneLogin) {
+  InstallCopy install;
+  ClientRun run(install, L"--time-scale 60");
+  const HWND main = run.ShowMainWindow();
+  ASSERT_NE(main, nullptr);
+  simulator_.SetFault(R"({"server": "login", "path": "/client_login.php", "mode": "delay",
+                          "ms": 4000})");
+  const std::int64_t mark = simulator_.LastSeq();
+  TypeLogin(main, L"mw", L"pw");
+  ASSERT_TRUE(WaitUntil([&] { return !Requests(mark, kLoginPath).empty(); }));
+
+  // The server holds its answer; the window still answers at once, shows what it does and
+  // takes no input, and a second click starts nothing.
+  DWORD_PTR answer = 0;
+  EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
+  EXPECT_EQ(ControlText(main, IDC_STATUS_LINE), L"Connecting to the server...");
+  EXPECT_FALSE(::IsWindowEnabled(main));
+  PostButtonClick(main, IDC_LOGIN);
+  ASSERT_TRUE(LoggedInView(main));
+  EXPECT_TRUE(::IsWindowEnabled(main));
+  EXPECT_EQ(Requests(mark, kLoginPath).size(), 1u) << "one login for two clicks";
+  EXPECT_EQ(run.MessageDialog(0), nullptr);
+  EXPECT_TRUE(run.ExitThroughTheButton());
+}
+
+TEST_F(MainWindowSimTest, AChangeTheMonitorMakesBehindAnOpenMessageIsShown) {
+  InstallCopy install;
+  ClientRun run(install, L"-silent mw pw --time-scale 60");
+  const HWND main = run.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(SavedAddress("203.0.113.20"));
+  ASSERT_EQ(run.ShowMainWindow(), main);
+  ASSERT_TRUE(WaitUntil([&] { return ControlText(main, IDC_STATUS_ADDRESS) == L"203.0.113.20"; }));
+
+  // The exit's confirmation runs a modal loop of its own while the address changes.
+  PostButtonClick(main, IDC_EXIT);
+  const HWND confirm = run.MessageDialog();
+  ASSERT_NE(confirm, nullptr);
+  simulator_.SetAddress("198.51.100.44");
+  EXPECT_TRUE(SavedAddress("198.51.100.44"));
+  EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_STATUS_ADDRESS) == L"198.51.100.44"; }))
+      << "the refresh reached the window behind the message";
+  EXPECT_TRUE(GridShows(main, {"198.51.100.44", "198.51.100.44"}));
+  EXPECT_TRUE(::IsWindow(confirm));
+  ::PostMessageW(confirm, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(confirm); }));
+  EXPECT_TRUE(run.ExitThroughTheButton());
+}
+
+// Run once per screen size and language (see CMakeLists.txt): the login view and the
+// logged-in view.
+TEST_F(MainWindowSimTest, ScreenshotsOfBothViews) {
+  const std::wstring tag =
+      Environment(L"QUORIN_SHOT_TAG").empty() ? L"96_en" : Environment(L"QUORIN_SHOT_TAG");
+  InstallCopy install;
+  // The real clock: the monitor reports once after the login, not each second of the pictures.
+  ClientRun run(install);
+  const HWND main = run.ShowMainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(TakeScreenshot(L"main_window_login_" + tag));
+  TypeLogin(main, L"mw", L"pw");
+  ASSERT_TRUE(LoggedInView(main));
+  ASSERT_TRUE(SavedAddress("203.0.113.20"));
+  ASSERT_TRUE(GridShows(main, {"203.0.113.20", "203.0.113.20"}));
+  ASSERT_TRUE(WaitUntil([&] { return ControlText(main, IDC_STATUS_ADDRESS) == L"203.0.113.20"; }));
+  // Whatever the last refresh asked for is painted before the picture.
+  ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
+  EXPECT_TRUE(TakeScreenshot(L"main_window_logged_in_" + tag));
+  EXPECT_TRUE(run.ExitThroughTheButton());
+}
+
+}  // namespace
+}  // namespace quorin::shelltest
