@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/address_change_notifier.h"
+#include "platform/win32/address_change_notifier_win32.h"
 #include "platform/win32/unique_handle.h"
 
 namespace quorin::platform {
@@ -110,6 +110,8 @@ class AddrChangeNotifier : public AddressChangeNotifier {
   std::thread thread_;  // last: it starts once everything above is in place
 };
 
+}  // namespace
+
 std::unique_ptr<AddressChangeNotifier> OpenIpHelperNotifier() {
   UniqueModule library(::LoadLibraryW(L"iphlpapi.dll"));
   if (!library)
@@ -143,8 +145,6 @@ std::unique_ptr<AddressChangeNotifier> OpenAddrChangeNotifier() {
     return nullptr;  // no thread could start
   }
 }
-
-}  // namespace
 
 std::unique_ptr<AddressChangeNotifier> OpenAddressChangeNotifier() {
   if (auto notifier = OpenIpHelperNotifier())

@@ -225,66 +225,53 @@ TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
   EXPECT_LT(std::chrono::steady_clock::now() - stopStart, 15s);
 }
 
-// Wine takes the registration for address changes but never reports one. With the system's
-// notifier, switched on by default, the monitor checks exactly once a minute. (Run under Wine
-// only: a real machine may announce changes of its own at any moment.)
+// Wine takes the registration for address changes but never reports one: with the system's
+// notifier, on by default, the monitor checks exactly once a minute. (Run under Wine only: a
+// real machine may announce changes of its own at any moment.)
 TEST(AddressWatch, WithNothingAnnouncedTheMonitorKeepsItsMinute) {
   quorin::client::testing::TestSettings test;
   BuiltinStringTable strings;
   ClientTexts texts;
-  texts.Fill(strings);
   ReplyCodeTable replyCodes;
-  replyCodes.Fill(strings);
   ClientContext context;
   RequestEnvironment environment{context, test.settings, texts, replyCodes};
-  ConfirmationRegistry confirmations;
-  auto services =
-      std::make_shared<MonitorServices>(*MakeMonitorServices(environment, strings, confirmations));
-  ASSERT_NE(services->openChangeNotifier(), nullptr) << "on by default, and the system takes it";
+  MonitorServices services = *MakeMonitorServices(environment, strings);
+  ASSERT_NE(services.openChangeNotifier(), nullptr) << "on by default, and the system takes it";
 
-  // A machine that holds its public address itself: after the first check every check looks
-  // at its addresses only, and is recorded with its time.
+  // The machine holds its public address: every check after the first looks at it alone.
   DrivenClock clock;
   platform::ScopedClockOverride useClock(clock);
   std::mutex mutex;
   std::vector<std::int64_t> checks;
-  const Ipv4Address own = *ParseInetAddr("203.0.113.5");
-  services->sources.machineAddresses = [&] {
+  services.sources.machineAddresses = [&] {
     std::lock_guard lock(mutex);
     checks.push_back(clock.NowMs());
-    return std::vector<Ipv4Address>{own};
+    return std::vector<Ipv4Address>{*ParseInetAddr("203.0.113.5")};
   };
-  services->sources.queryUdp = [](const AccountCredentials&, platform::StopToken) {
+  services.sources.queryUdp = [](const AccountCredentials&, platform::StopToken) {
     return std::string("203.0.113.5");
   };
-  services->sources.queryHttp = nullptr;
-  services->save = [] { return true; };
-  services->openProbe = nullptr;
-  services->appendLog = nullptr;
-  services->postStatusRefresh = nullptr;
+  services.save = [] { return true; };
+  services.openProbe = nullptr;
+  services.appendLog = nullptr;
+  services.postStatusRefresh = nullptr;
   context.Edit([](ClientState& state) {
     state.userName = "alice";
     state.key = "000ns.example.net-alice";
   });
-
   MonitorShared shared;
   platform::StopSource stop;
   std::thread monitor([&] {
-    RunAddressMonitor(context, *services, shared, context.BeginGeneration(), stop.Token());
+    RunAddressMonitor(context, services, shared, context.BeginGeneration(), stop.Token());
   });
-  // Each minute the monitor checks once and waits for the next minute, and for nothing else.
   for (std::int64_t minute = 1; minute <= 4; ++minute) {
-    const bool waiting = WaitUntil([&] {
-      return clock.BlockedUntil() == std::vector<std::int64_t>{minute * kMonitorIntervalMs};
-    });
-    EXPECT_TRUE(waiting) << "minute " << minute;
-    if (!waiting || minute == 4)
+    const std::vector<std::int64_t> waitEnd{minute * kMonitorIntervalMs};
+    if (!WaitUntil([&] { return clock.BlockedUntil() == waitEnd; }) || minute == 4)
       break;
     clock.Advance(kMonitorIntervalMs);
   }
   stop.RequestStop();
   monitor.join();
-  std::lock_guard lock(mutex);
   EXPECT_EQ(checks, (std::vector<std::int64_t>{0, 60000, 120000, 180000}));
 }
 
