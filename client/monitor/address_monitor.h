@@ -5,7 +5,7 @@
 // a VIP account, starts the confirmation at the account's DNS server.
 //
 // A free account's changed marks are cleared only after a save succeeded; while a save is
-// outstanding the monitor repeats it every minute.
+// outstanding the monitor repeats it at each check.
 //
 // Where the system announces changes of the machine's own addresses, the minute's wait also
 // ends soon after such an announcement (check_rhythm.h); the check that follows is the usual
