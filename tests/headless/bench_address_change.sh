@@ -7,7 +7,7 @@
 # The console client runs in real time (no --time-scale) on an interface that holds the public
 # address. First it runs STABLE seconds with nothing changing, and the requests that reach the
 # simulator in that time are counted. Then the script replaces the interface's address CHANGES
-# times, each at a random moment 5 to 25 s after the last save (the old address removed, a new
+# times, each at a random moment 5 to 65 s after the last save (the old address removed, a new
 # one of the same network added at once), and measures for each the time from the removal to
 # the arrival of the save carrying the new address at the simulator. Both times come from this
 # machine's clock: the script's `date` and the simulator's record.
@@ -186,7 +186,9 @@ run_mode() {
   : >"$work/$label.latency"
   local i next changed_at found
   for i in $(seq 1 "$count"); do
-    sleep "$((5 + RANDOM % 21)).$((RANDOM % 10))"
+    # 5 to 65 s: wider than the minute, so that the moment of a change is spread evenly over
+    # the client's minute.
+    sleep "$((5 + RANDOM % 61)).$((RANDOM % 10))"
     if [ "$current" = 203.0.113.10 ]; then next=203.0.113.20; else next=203.0.113.10; fi
     changed_at="$(date +%s.%N)"
     ip -n "$client_ns" addr del "$current/24" dev "${tag}e"
