@@ -16,7 +16,8 @@ Settings::Settings(platform::SettingsStore& store, platform::AutoStartEntry& aut
 
 std::optional<std::string> Settings::ReadSetting(std::string_view name) const {
   auto text = store_.Read(RootKey::LocalMachine, kSettingsKey, name);
-  if (text && text->size() > kMaxSettingLength) return std::nullopt;
+  if (text && text->size() > kMaxSettingLength)
+    return std::nullopt;
   return text;
 }
 
@@ -24,7 +25,9 @@ bool Settings::WriteSetting(std::string_view name, std::string_view text) {
   return store_.Write(RootKey::LocalMachine, kSettingsKey, name, text);
 }
 
-bool Settings::EnsureSettingsKey() { return store_.CreateKey(RootKey::LocalMachine, kSettingsKey); }
+bool Settings::EnsureSettingsKey() {
+  return store_.CreateKey(RootKey::LocalMachine, kSettingsKey);
+}
 
 bool Settings::ReadOnOff(std::string_view name) const {
   const auto text = ReadSetting(name);
@@ -46,31 +49,70 @@ void Settings::WriteNumber(std::string_view name, int value) {
   WriteSetting(name, std::to_string(value));
 }
 
-bool Settings::RunAsService() const { return ReadOnOff("runAsServic"); }
-void Settings::SetRunAsService(bool on) { WriteOnOff("runAsServic", on); }
-bool Settings::LogEnabled() const { return ReadOnOff("isLog"); }
-void Settings::SetLogEnabled(bool on) { WriteOnOff("isLog", on); }
-bool Settings::AutoDial() const { return ReadOnOff("isAutoDial"); }
-void Settings::SetAutoDial(bool on) { WriteOnOff("isAutoDial", on); }
-bool Settings::AutoLogin() const { return ReadOnOff("autoLogin"); }
-void Settings::SetAutoLogin(bool on) { WriteOnOff("autoLogin", on); }
-bool Settings::AutoMinimize() const { return ReadOnOff("autoMinimize"); }
-void Settings::SetAutoMinimize(bool on) { WriteOnOff("autoMinimize", on); }
+bool Settings::RunAsService() const {
+  return ReadOnOff("runAsServic");
+}
+void Settings::SetRunAsService(bool on) {
+  WriteOnOff("runAsServic", on);
+}
+bool Settings::LogEnabled() const {
+  return ReadOnOff("isLog");
+}
+void Settings::SetLogEnabled(bool on) {
+  WriteOnOff("isLog", on);
+}
+bool Settings::AutoDial() const {
+  return ReadOnOff("isAutoDial");
+}
+void Settings::SetAutoDial(bool on) {
+  WriteOnOff("isAutoDial", on);
+}
+bool Settings::AutoLogin() const {
+  return ReadOnOff("autoLogin");
+}
+void Settings::SetAutoLogin(bool on) {
+  WriteOnOff("autoLogin", on);
+}
+bool Settings::AutoMinimize() const {
+  return ReadOnOff("autoMinimize");
+}
+void Settings::SetAutoMinimize(bool on) {
+  WriteOnOff("autoMinimize", on);
+}
 
 bool Settings::AutoVersionCheck() const {
   const auto text = ReadSetting("AutoVersionCheck");
   return !text || AtoiReading(*text) == 1;
 }
-void Settings::SetAutoVersionCheck(bool on) { WriteOnOff("AutoVersionCheck", on); }
+void Settings::SetAutoVersionCheck(bool on) {
+  WriteOnOff("AutoVersionCheck", on);
+}
 
-int Settings::MaxLog() const { return ReadNumber("maxLog", 100); }
-void Settings::SetMaxLog(int entries) { WriteNumber("maxLog", entries); }
-int Settings::DefaultAutoDial() const { return ReadNumber("defaultAutoDial", 0); }
-void Settings::SetDefaultAutoDial(int entry) { WriteNumber("defaultAutoDial", entry); }
+bool Settings::WatchAddressChanges() const {
+  const auto text = ReadSetting("watchAddressChanges");
+  return !text || text->empty() || AtoiReading(*text) == 1;
+}
+void Settings::SetWatchAddressChanges(bool on) {
+  WriteOnOff("watchAddressChanges", on);
+}
+
+int Settings::MaxLog() const {
+  return ReadNumber("maxLog", 100);
+}
+void Settings::SetMaxLog(int entries) {
+  WriteNumber("maxLog", entries);
+}
+int Settings::DefaultAutoDial() const {
+  return ReadNumber("defaultAutoDial", 0);
+}
+void Settings::SetDefaultAutoDial(int entry) {
+  WriteNumber("defaultAutoDial", entry);
+}
 
 std::string Settings::GetCurrentVersion() const {
   auto text = ReadSetting("curVersion");
-  if (!text || text->empty()) return std::string(kBuiltInVersion);
+  if (!text || text->empty())
+    return std::string(kBuiltInVersion);
   return *text;
 }
 
@@ -81,7 +123,8 @@ void Settings::SetCurrentVersion(std::string_view version) {
 
 std::optional<bool> Settings::LastLoginWasVip() const {
   const auto text = ReadSetting("vu");
-  if (!text) return std::nullopt;
+  if (!text)
+    return std::nullopt;
   return AtoiReading(*text) != 0;
 }
 
@@ -90,7 +133,9 @@ void Settings::SetLastLoginWasVip(bool vip) {
   WriteSetting("vu", vip ? "1" : "0");
 }
 
-std::optional<std::string> Settings::LoginServerAddress() const { return ReadSetting("LoginSvrIP"); }
+std::optional<std::string> Settings::LoginServerAddress() const {
+  return ReadSetting("LoginSvrIP");
+}
 
 void Settings::SetLoginServerAddress(std::string_view address) {
   EnsureSettingsKey();
@@ -99,15 +144,22 @@ void Settings::SetLoginServerAddress(std::string_view address) {
 
 std::optional<std::string> Settings::ReadServerIp() const {
   auto text = ReadSetting("ServerIP");
-  if (!text || !IsDottedAddress(*text)) return std::nullopt;
+  if (!text || !IsDottedAddress(*text))
+    return std::nullopt;
   return text;
 }
 
-bool Settings::ErpVariant() const { return ReadNumber("erp", 0) != 0; }
+bool Settings::ErpVariant() const {
+  return ReadNumber("erp", 0) != 0;
+}
 
-std::optional<std::string> Settings::Vendor() const { return ReadSetting("vendor"); }
+std::optional<std::string> Settings::Vendor() const {
+  return ReadSetting("vendor");
+}
 
-bool Settings::ShortcutsRenamed() const { return ReadSetting("afterV303").has_value(); }
+bool Settings::ShortcutsRenamed() const {
+  return ReadSetting("afterV303").has_value();
+}
 
 void Settings::MarkShortcutsRenamed() {
   EnsureSettingsKey();
@@ -172,9 +224,11 @@ void Settings::WriteClientSettings(const ClientSettings& settings) {
 
 std::optional<std::string> Settings::ProviderOverride(std::string_view name) const {
   auto text = ReadSetting(name);
-  if (!text) return std::nullopt;
+  if (!text)
+    return std::nullopt;
   *text = TrimText(*text);
-  if (text->empty()) return std::nullopt;
+  if (text->empty())
+    return std::nullopt;
   return text;
 }
 

@@ -65,6 +65,11 @@ class Settings {
   // On when absent.
   bool AutoVersionCheck() const;
   void SetAutoVersionCheck(bool on);
+  // "watchAddressChanges": the monitor looks again soon after the system announces a change of
+  // the machine's addresses. On when absent or empty; any other text is on only when its
+  // integer reading is 1.
+  bool WatchAddressChanges() const;
+  void SetWatchAddressChanges(bool on);
 
   int MaxLog() const;  // 100 when absent
   void SetMaxLog(int entries);

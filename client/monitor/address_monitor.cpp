@@ -20,7 +20,9 @@ class Monitor {
         shared_(shared),
         generation_(generation),
         stop_(std::move(stop)),
-        clock_(platform::CurrentClock()) {}
+        clock_(platform::CurrentClock()),
+        notifier_(services_.openChangeNotifier ? services_.openChangeNotifier() : nullptr),
+        rhythm_(clock_, notifier_ ? &notifier_->Changes() : nullptr) {}
 
   void Run() {
     if (services_.openProbe)
@@ -198,12 +200,14 @@ class Monitor {
       Refresh();
   }
 
-  // Step 7: wait a minute; behind a router, stay in this step while the first hop still
-  // answers for the last address.
+  // Step 7: wait a minute (or until soon after an announced change); behind a router, stay in
+  // this step while the first hop still answers for the last address. A save still outstanding
+  // is repeated at any check: an announced change is a good moment, as the network may just
+  // have come back.
   bool WaitAndProbe() {
     bool answered = false;
     do {
-      if (!clock_.WaitFor(kMonitorIntervalMs, stop_) || !Alive())
+      if (!rhythm_.WaitForNextCheck(stop_) || !Alive())
         return false;
       Refresh();
       RepeatOutstandingSave();
@@ -219,6 +223,10 @@ class Monitor {
   const std::uint64_t generation_;
   const platform::StopToken stop_;
   platform::Clock& clock_;
+  // Declared before the rhythm, which waits on its signal; it goes after the rhythm, and with
+  // it its registration and thread.
+  const std::unique_ptr<platform::AddressChangeNotifier> notifier_;
+  CheckRhythm rhythm_;
   std::unique_ptr<AddressProbe> probe_;
   std::string last_;
   int behindRouter_ = 1;

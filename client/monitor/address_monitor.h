@@ -5,7 +5,11 @@
 // a VIP account, starts the confirmation at the account's DNS server.
 //
 // A free account's changed marks are cleared only after a save succeeded; while a save is
-// outstanding the monitor repeats it every minute.
+// outstanding the monitor repeats it at each check.
+//
+// Where the system announces changes of the machine's own addresses, the minute's wait also
+// ends soon after such an announcement (check_rhythm.h); the check that follows is the usual
+// one.
 //
 // The monitor writes into the record only through its generation: once a newer monitor has
 // started, every write of this one is a no-op and it ends at its next step.
@@ -17,15 +21,16 @@
 #include <string>
 #include <string_view>
 
+#include "client/monitor/check_rhythm.h"
 #include "client/monitor/current_address.h"
 #include "client/monitor/first_hop_probe.h"
 #include "client/monitor/monitor_shared.h"
 #include "client/record/client_context.h"
+#include "platform/address_change_notifier.h"
 #include "platform/stop_token.h"
 
 namespace quorin::client {
 
-inline constexpr std::int64_t kMonitorIntervalMs = 60000;
 inline constexpr std::int64_t kUserWaitMs = 1000;
 inline constexpr int kAlertSweeps = 3;
 inline constexpr std::string_view kAddressChangeLogText = "IP Change";
@@ -42,6 +47,9 @@ struct MonitorServices {
   std::function<void(int type, std::string_view message)> appendLog;
   // Loads the ICMP facility; nothing when it cannot be used. Each monitor loads its own.
   std::function<std::unique_ptr<AddressProbe>()> openProbe;
+  // Opens the system's announcements of address changes; nothing when they are switched off
+  // or the system has none (the monitor then keeps to its minute). Each monitor opens its own.
+  std::function<std::unique_ptr<platform::AddressChangeNotifier>()> openChangeNotifier;
   // The "isAutoDial" option, read afresh each time.
   std::function<bool()> autoDial;
   // AlertSound(count).

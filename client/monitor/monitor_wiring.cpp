@@ -74,6 +74,12 @@ std::shared_ptr<const MonitorServices> MakeMonitorServices(RequestEnvironment& e
     AppendLogEntry(environment.context, environment.settings, type, message);
   };
   services->openProbe = OpenFirstHopProbe;
+  services->openChangeNotifier =
+      [&environment]() -> std::unique_ptr<platform::AddressChangeNotifier> {
+    if (!environment.settings.WatchAddressChanges())
+      return nullptr;
+    return platform::OpenAddressChangeNotifier();
+  };
   services->autoDial = [&environment] { return environment.settings.AutoDial(); };
   services->alertSound = [](int count) { AlertSound(count); };
   services->postStatusRefresh = PostStatusRefresh;

@@ -89,69 +89,8 @@ if ldd "$program" 2>/dev/null | grep -q -e libasan -e libubsan; then
   exit 2
 fi
 
-# The simulator binds only loopback addresses (it refuses others on purpose), but the client
-# must reach it across a veth pair. This relay, run in the simulator's namespace, carries TCP
-# connections one to one and answers each UDP datagram from the address and port it was sent
-# to, which is what the client checks.
-cat >"$work/relay.py" <<'PY'
-import socket, sys, threading
-listen_host, target_host, port = sys.argv[1], sys.argv[2], int(sys.argv[3])
-
-def pump(src, dst):
-    try:
-        while True:
-            data = src.recv(65536)
-            if not data:
-                break
-            dst.sendall(data)
-    except OSError:
-        pass
-    try:
-        dst.shutdown(socket.SHUT_WR)
-    except OSError:
-        pass
-
-def carry(client):
-    try:
-        server = socket.create_connection((target_host, port), timeout=5)
-        server.settimeout(None)
-    except OSError:
-        client.close()
-        return
-    back = threading.Thread(target=pump, args=(server, client), daemon=True)
-    back.start()
-    pump(client, server)
-    back.join()
-    client.close()
-    server.close()
-
-def tcp():
-    listener = socket.socket()
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind((listen_host, port))
-    listener.listen(16)
-    while True:
-        client, _ = listener.accept()
-        threading.Thread(target=carry, args=(client,), daemon=True).start()
-
-def answer(front, data, peer):
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as back:
-        back.settimeout(5)
-        back.sendto(data, (target_host, port))
-        try:
-            reply, _ = back.recvfrom(65536)
-        except OSError:
-            return
-    front.sendto(reply, peer)
-
-front = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-front.bind((listen_host, port))
-threading.Thread(target=tcp, daemon=True).start()
-print("ready", flush=True)
-while True:
-    data, peer = front.recvfrom(65536)
-    threading.Thread(target=answer, args=(front, data, peer), daemon=True).start()
-PY
+# The simulator binds only loopback addresses, but the client reaches it across a veth pair:
+# tests/headless/loopback_relay.py carries its ports there.
 
 # Its key starts with "000": a free account, so the only save is the first one.
 cat >"$work/accounts.json" <<'JSON'
@@ -213,7 +152,8 @@ run_topology() {
     --record "$work/records.jsonl" --ready-file "$work/sim.ready" >"$work/sim.log" 2>&1 &
   echo "$!" >"$work/sim.pid"
   wait_for 20 test -s "$work/sim.ready" || { cat "$work/sim.log" >&2; return 1; }
-  ip netns exec "$sns" python3 "$work/relay.py" "$server" 127.0.0.1 5353 >"$work/relay.log" 2>&1 &
+  ip netns exec "$sns" python3 "$source_dir/tests/headless/loopback_relay.py" "$server" \
+    127.0.0.1 5353 >"$work/relay.log" 2>&1 &
   relay_pid="$!"
   wait_for 10 grep -q ready "$work/relay.log" || { cat "$work/relay.log" >&2; return 1; }
 

@@ -3,6 +3,7 @@
 // pass their addresses in the environment; run alone, each test says what it misses.
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <thread>
 
 #include "client/monitor/monitor_wiring.h"
@@ -176,6 +177,10 @@ TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
       std::make_shared<MonitorServices>(*MakeMonitorServices(environment, strings, confirmations));
   services->openProbe = nullptr;
   services->sources.machineAddresses = [] { return std::vector<Ipv4Address>{}; };
+  // The setting switches the system's announcements off: a change on the machine running the
+  // test must not add a check that the test does not move itself.
+  test.settings.WriteSetting("watchAddressChanges", "0");
+  EXPECT_EQ(services->openChangeNotifier(), nullptr);
   StartMonitoring(context, services, ProcessMonitorShared(), reaper);
 
   auto savedWith = [&](const std::string& text) {
@@ -218,6 +223,56 @@ TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
   confirmations.StopAll();
   reaper.WaitForAll();
   EXPECT_LT(std::chrono::steady_clock::now() - stopStart, 15s);
+}
+
+// Wine takes the registration for address changes but never reports one: with the system's
+// notifier, on by default, the monitor checks exactly once a minute. (Run under Wine only: a
+// real machine may announce changes of its own at any moment.)
+TEST(AddressWatch, WithNothingAnnouncedTheMonitorKeepsItsMinute) {
+  quorin::client::testing::TestSettings test;
+  BuiltinStringTable strings;
+  ClientTexts texts;
+  ReplyCodeTable replyCodes;
+  ClientContext context;
+  RequestEnvironment environment{context, test.settings, texts, replyCodes};
+  MonitorServices services = *MakeMonitorServices(environment, strings);
+  ASSERT_NE(services.openChangeNotifier(), nullptr) << "on by default, and the system takes it";
+
+  // The machine holds its public address: every check after the first looks at it alone.
+  DrivenClock clock;
+  platform::ScopedClockOverride useClock(clock);
+  std::mutex mutex;
+  std::vector<std::int64_t> checks;
+  services.sources.machineAddresses = [&] {
+    std::lock_guard lock(mutex);
+    checks.push_back(clock.NowMs());
+    return std::vector<Ipv4Address>{*ParseInetAddr("203.0.113.5")};
+  };
+  services.sources.queryUdp = [](const AccountCredentials&, platform::StopToken) {
+    return std::string("203.0.113.5");
+  };
+  services.save = [] { return true; };
+  services.openProbe = nullptr;
+  services.appendLog = nullptr;
+  services.postStatusRefresh = nullptr;
+  context.Edit([](ClientState& state) {
+    state.userName = "alice";
+    state.key = "000ns.example.net-alice";
+  });
+  MonitorShared shared;
+  platform::StopSource stop;
+  std::thread monitor([&] {
+    RunAddressMonitor(context, services, shared, context.BeginGeneration(), stop.Token());
+  });
+  for (std::int64_t minute = 1; minute <= 4; ++minute) {
+    const std::vector<std::int64_t> waitEnd{minute * kMonitorIntervalMs};
+    if (!WaitUntil([&] { return clock.BlockedUntil() == waitEnd; }) || minute == 4)
+      break;
+    clock.Advance(kMonitorIntervalMs);
+  }
+  stop.RequestStop();
+  monitor.join();
+  EXPECT_EQ(checks, (std::vector<std::int64_t>{0, 60000, 120000, 180000}));
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ TEST_F(SettingsTest, AFreshMachineReadsTheDefaults) {
   EXPECT_EQ(fresh, ClientSettings{}) << "everything off, maxLog 100, defaultAutoDial 0";
   EXPECT_EQ(fresh.maxLog, 100);
   EXPECT_TRUE(settings_.AutoVersionCheck());
+  EXPECT_TRUE(settings_.WatchAddressChanges());
   EXPECT_EQ(settings_.GetCurrentVersion(), "ver4.2.0");
   EXPECT_FALSE(settings_.LastLoginWasVip());
   EXPECT_FALSE(settings_.LoginServerAddress());
@@ -70,6 +71,13 @@ TEST_F(SettingsTest, OnOffValuesAreOnOnlyForExactlyOne) {
   EXPECT_FALSE(settings_.AutoVersionCheck());
   Put("AutoVersionCheck", "2");
   EXPECT_FALSE(settings_.AutoVersionCheck());
+  Put("watchAddressChanges", "");
+  EXPECT_TRUE(settings_.WatchAddressChanges()) << "an empty value keeps the default";
+  settings_.SetWatchAddressChanges(false);
+  EXPECT_EQ(Stored("watchAddressChanges"), "0");
+  EXPECT_FALSE(settings_.WatchAddressChanges());
+  Put("watchAddressChanges", "off");
+  EXPECT_FALSE(settings_.WatchAddressChanges());
 }
 
 TEST_F(SettingsTest, ErpAndVuCountAnythingButZeroAsOn) {
