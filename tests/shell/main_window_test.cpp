@@ -60,19 +60,19 @@ std::wstring AskedText(HWND control) {
 
 // The grid's shown IP address controls, top to bottom. The style, not IsWindowVisible,
 // tells a shown row: the main window itself may be hidden.
+BOOL CALLBACK CollectShownAddressControl(HWND child, LPARAM found) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(child, name, 64);
+  if (_wcsicmp(name, WC_IPADDRESSW) == 0 && (::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0)
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
+  return TRUE;
+}
+
 std::vector<HWND> AddressControls(HWND main) {
   std::vector<HWND> controls;
-  ::EnumChildWindows(
-      ::GetDlgItem(main, IDC_DOMAIN_GRID),
-      [](HWND child, LPARAM found) {
-        wchar_t name[64] = {};
-        ::GetClassNameW(child, name, 64);
-        if (_wcsicmp(name, WC_IPADDRESSW) == 0 &&
-            (::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0)
-          reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&controls));
+  // A named callback: a lambda does not convert to the 32-bit build's stdcall procedure type.
+  ::EnumChildWindows(::GetDlgItem(main, IDC_DOMAIN_GRID), CollectShownAddressControl,
+                     reinterpret_cast<LPARAM>(&controls));
   const auto top = [](HWND window) {
     RECT rect{};
     ::GetWindowRect(window, &rect);
