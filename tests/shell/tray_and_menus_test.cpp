@@ -80,11 +80,11 @@ class TrayTest : public ::testing::Test {
     return lines;
   }
 
-  // The lines that a command posted to `main` adds to the record (after the window answered).
+  // The lines that a command sent to `main` adds to the record (after the window answered).
   std::vector<std::string> AfterCommand(HWND main, WPARAM command) {
     const std::size_t before = Lines().size();
-    ::PostMessageW(main, WM_COMMAND, command, 0);
-    Sync(main);
+    // Sent, not posted: a message sent from another thread overtakes the posted ones.
+    ::SendMessageTimeoutW(main, WM_COMMAND, command, 0, SMTO_NORMAL, 5000, nullptr);
     return Lines(before);
   }
 
@@ -148,8 +148,8 @@ TEST_F(TrayTest, TheIconShowsAndHidesTheWindowAndComesBackAfterATaskbarRestart) 
     ::GetClientRect(main, &client);
     RECT before{};
     ::GetWindowRect(main, &before);
-    ::PostMessageW(main, kTrayCallback, kTrayIconId, WM_LBUTTONDBLCLK);
-    Sync(main);
+    ::SendMessageTimeoutW(main, kTrayCallback, kTrayIconId, WM_LBUTTONDBLCLK, SMTO_NORMAL, 5000,
+                          nullptr);
     RECT after{};
     ::GetWindowRect(main, &after);
     EXPECT_TRUE(::EqualRect(&before, &after)) << "a second click does not move it";
