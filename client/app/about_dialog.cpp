@@ -1,7 +1,10 @@
 #include "client/app/about_dialog.h"
 
+#include <utility>
+
 #include "client/app/language_file.h"
 #include "client/app/product_title.h"
+#include "client/framework/dpi.h"
 #include "client/framework/resource_module.h"
 #include "client/local/settings.h"
 #include "resources/resource.h"
@@ -11,6 +14,22 @@ namespace {
 
 constexpr std::size_t kShortTextBytes = 256;
 constexpr std::size_t kLongTextBytes = 1024;
+
+// The skin's picture as a section of its own rather than a bitmap of the screen's format, so
+// that it keeps its colours whatever the display's depth; drawn for 96 DPI, it is stretched to
+// the window's DPI as the template's text around it is.
+UniqueBitmap LoadPicture(UINT dpi) {
+  constexpr UINT kFlags = LR_LOADFROMFILE | LR_CREATEDIBSECTION;
+  UniqueBitmap picture(static_cast<HBITMAP>(
+      ::LoadImageW(nullptr, L"skin\\bitmap11.skn", IMAGE_BITMAP, 0, 0, kFlags)));
+  BITMAP size{};
+  if (!picture || dpi == kBaseDpi || ::GetObjectW(picture.get(), sizeof size, &size) == 0)
+    return picture;
+  UniqueBitmap scaled(static_cast<HBITMAP>(
+      ::LoadImageW(nullptr, L"skin\\bitmap11.skn", IMAGE_BITMAP, ScaleForDpi(size.bmWidth, dpi),
+                   ScaleForDpi(size.bmHeight, dpi), kFlags)));
+  return scaled ? std::move(scaled) : std::move(picture);
+}
 
 }  // namespace
 
@@ -27,10 +46,7 @@ bool CAboutDlg::OnInitDialog() {
   SetItemText(IDC_ABOUT_TITLE, FormatProductTitle(LoadResourceText(IDS_PRODUCT_TITLE),
                                                   ProcessSettings().GetCurrentVersion()));
 
-  // A section of its own rather than a bitmap of the screen's format: the picture keeps its
-  // colours whatever the display's depth.
-  picture_.reset(static_cast<HBITMAP>(::LoadImageW(nullptr, L"skin\\bitmap11.skn", IMAGE_BITMAP, 0,
-                                                   0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+  picture_ = LoadPicture(WindowDpi(hwnd()));
   if (picture_) {
     const HWND control = Item(IDC_ABOUT_PICTURE);
     const auto former = reinterpret_cast<HBITMAP>(::SendMessageW(
