@@ -30,13 +30,18 @@ constexpr const char* kAccounts =
         "zones": [{"name": "example.test", "text2": "x", "text3": "y",
                    "hosts": [{"label": "home", "address": "198.51.100.1", "text3": "z"}]}]}}})";
 
-constexpr const char* kLanguageIni =
-    "[AboutDlg]\r\nabout001=Line one\r\nabout002=Line two\r\nabout003=Line three\r\n"
-    "about004=About box\r\n[Menu]\r\nAboutMenu=About\r\nHostMenu=Host\r\n%HIDE%"
-    "Menu5=Link five\r\nMenu6=Link six\r\nMenu7=Link seven\r\n[URL]\r\n"
-    "helpfriend=http://friend.test/\r\nregguide=http://guide.test/\r\n"
-    "siteurl=https://site.test/\r\nmirkaurl=http://mirka.test/\r\ndorn5url=http://dorn.test/\r\n"
-    "domainurl=http://domains.test/\r\n";
+constexpr const char* kLinkTexts = "Menu5=Link five\r\nMenu6=Link six\r\nMenu7=Link seven\r\n";
+
+// The installation's Language.ini with `menu` as the keys of its "Menu" section ("suggest" is
+// missing from its addresses).
+std::string LanguageIni(const std::string& menu = kLinkTexts) {
+  return "[AboutDlg]\r\nabout001=Line one\r\nabout002=Line two\r\nabout003=Line three\r\n"
+         "about004=About box\r\n[Menu]\r\nAboutMenu=About\r\n" +
+         menu +
+         "[URL]\r\nhelpfriend=http://friend.test/\r\nregguide=http://guide.test/\r\n"
+         "siteurl=https://site.test/\r\nmirkaurl=http://mirka.test/\r\n"
+         "dorn5url=http://dorn.test/\r\ndomainurl=http://domains.test/\r\n";
+}
 
 // Whether the shell shows an icon of `window`: a change that changes nothing succeeds only for
 // an icon it has.
@@ -222,39 +227,31 @@ TEST_F(TrayTest, ThePopupMenuTakesItsLinksFromLanguageIniOrLosesThem) {
                                           "0\t\t-",
                                           "32771\tLog &out\t-",
                                           "32785\tE&xit\t-"};
-  std::string ini = kLanguageIni;
-  const auto withHide = [&](const std::string& line) {
-    std::string text = ini;
-    return text.replace(text.find("%HIDE%"), 6, line);
-  };
-  struct Case {
-    std::string hideLine;
-    std::vector<std::string> expected;
-  };
   std::vector<std::string> hidden = shown;
   hidden.erase(hidden.begin() + 4, hidden.begin() + 8);
   std::vector<std::string> untitled = shown;
   untitled[5] = "32786\t\tpicture";
   untitled[6] = "32787\t\t-";
   untitled[7] = "32788\t\t-";
-  for (const Case& c : {Case{"Menu_hide=hide\r\n", hidden}, Case{"Menu_hide=Hide\r\n", shown},
-                        Case{"", shown}, Case{"NO_LINK_TEXTS", untitled}}) {
-    SCOPED_TRACE(c.hideLine);
-    std::string content = withHide(c.hideLine == "NO_LINK_TEXTS" ? "" : c.hideLine);
-    if (c.hideLine == "NO_LINK_TEXTS")
-      content.erase(content.find("Menu5="), content.find("[URL]") - content.find("Menu5="));
-    install_.Write(L"Language.ini", content);
+  const std::string links = kLinkTexts;
+  for (const auto& [menuKeys, expected] :
+       std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"Menu_hide=hide\r\n" + links, hidden},
+           {"Menu_hide=Hide\r\n" + links, shown},
+           {links, shown},
+           {"", untitled}}) {
+    SCOPED_TRACE(menuKeys);
+    install_.Write(L"Language.ini", LanguageIni(menuKeys));
     ClientRun run(install_);
     const HWND main = run.MainWindow();
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(OpenedMenu(run, main), c.expected);
+    EXPECT_EQ(OpenedMenu(run, main), expected);
     EXPECT_TRUE(run.ExitThroughTheButton());
   }
 }
 
 TEST_F(TrayTest, EachCommandReachesItsTarget) {
-  std::string ini = kLanguageIni;
-  install_.Write(L"Language.ini", ini.replace(ini.find("%HIDE%"), 6, ""));
+  install_.Write(L"Language.ini", LanguageIni());
   ClientRun run(install_, L"--time-scale 60");
   const HWND main = run.ShowMainWindow();
   ASSERT_NE(main, nullptr);
