@@ -17,6 +17,8 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   controls/progress_window.cpp
   controls/tree_grid.cpp
   controls/tree_grid_canvas.cpp
+  app/about_dialog.cpp
+  app/activity_record.cpp
   app/client_arguments.cpp
   app/client_clock.cpp
   app/desktop_switch.cpp
@@ -28,9 +30,12 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   app/quorin_app.cpp
   app/quorin_dlg.cpp
   app/session_notifications.cpp
+  app/shell_open.cpp
   app/skin_host.cpp
   app/start_up_steps.cpp
   app/tray_icon.cpp
+  app/tray_menu.cpp
+  app/web_links.cpp
   app/window_job.cpp)
 
 add_library(quorin_client_windows STATIC ${QUORIN_CLIENT_WINDOW_SOURCES})

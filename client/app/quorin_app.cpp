@@ -1,5 +1,7 @@
 #include "client/app/quorin_app.h"
 
+#include "client/app/activity_record.h"
+
 #include <commctrl.h>
 #include <ole2.h>
 
@@ -65,6 +67,7 @@ bool CQuorinFreeApp::StartUp() {
   }
   SetResourceModule(resources_.get());
   CDialogBase::SetInitHook(&ApplySkinTo);
+  StartActivityRecordFromEnvironment();
 
   Settings& settings = ProcessSettings();
   const std::string version = settings.GetCurrentVersion();

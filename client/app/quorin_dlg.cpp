@@ -1,5 +1,6 @@
 #include "client/app/quorin_dlg.h"
 
+#include "client/app/about_dialog.h"
 #include "client/app/client_arguments.h"
 #include "client/app/client_clock.h"
 #include "client/app/language_file.h"
@@ -7,6 +8,8 @@
 #include "client/app/product_title.h"
 #include "client/app/start_up_steps.h"
 #include "client/app/tray_icon.h"
+#include "client/app/tray_menu.h"
+#include "client/app/web_links.h"
 #include "client/framework/app_base.h"
 #include "client/framework/dpi.h"
 #include "client/framework/resource_module.h"
@@ -88,7 +91,7 @@ bool CQuorinFreeDlg::OnInitDialog() {
 
   Refresh();
   if (!Silent())
-    AddTrayIcon(hwnd());
+    AddIcon();
 
   GetClientContext();
   const ClientSettings values = settings.ReadClientSettings();
@@ -107,6 +110,7 @@ bool CQuorinFreeDlg::OnInitDialog() {
     RunDesktopSwitch();
   }
   SetMenuTexts();
+  AppendAboutToSystemMenu();
   return true;
 }
 
@@ -163,8 +167,68 @@ void CQuorinFreeDlg::SetMenuTexts() {
   ::DrawMenuBar(hwnd());
 }
 
-bool CQuorinFreeDlg::OnCommand(int id, int notifyCode, HWND control) {
+void CQuorinFreeDlg::AppendAboutToSystemMenu() {
+  const HMENU system = ::GetSystemMenu(hwnd(), FALSE);
+  if (system == nullptr)
+    return;
+  const std::wstring text = platform::WideFromUtf8(ReadLanguageText("Menu", "AboutMenu"));
+  ::AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(system, MF_STRING, kAboutSystemCommand, text.c_str());
+}
+
+void CQuorinFreeDlg::ShowAboutBox() {
+  // The tray icon still answers while the box is open: a second request finds the first box.
+  if (aboutOpen_)
+    return;
+  aboutOpen_ = true;
+  CAboutDlg about;
+  about.DoModal(hwnd());
+  aboutOpen_ = false;
+}
+
+bool CQuorinFreeDlg::OnLinkCommand(int id) {
   switch (id) {
+    case ID_MENU_REGISTER_GUIDE:
+      OpenLanguageLink("regguide");
+      return true;
+    case ID_MENU_LINK5:
+    case ID_MENU_PROVIDER_SITE:
+      OpenLanguageLink("siteurl");
+      return true;
+    case ID_MENU_LINK6:
+      OpenLanguageLink("mirkaurl");
+      return true;
+    case ID_MENU_LINK7:
+      OpenLanguageLink("dorn5url");
+      return true;
+    case ID_MENU_DOMAINS:
+      OpenLanguageLink("domainurl");
+      return true;
+    case ID_MENU_HELP_FRIEND:
+      OpenLanguageLink("helpfriend");
+      return true;
+    case ID_MENU_SUGGEST:
+      OpenLanguageLink("suggest");
+      return true;
+    case ID_MENU_HELP_FILE:
+      OpenHelpFile();
+      return true;
+    case IDC_LINK:
+      OpenLinkButtonTarget();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CQuorinFreeDlg::OnCommand(int id, int notifyCode, HWND control) {
+  if (OnLinkCommand(id))
+    return true;
+  switch (id) {
+    case IDC_OPEN_ABOUT:
+    case ID_MENU_ABOUT:
+      ShowAboutBox();
+      return true;
     case IDC_EXIT:
     case ID_MENU_EXIT:
     case ID_MENU_TRAY_EXIT:
@@ -272,12 +336,32 @@ std::optional<LRESULT> CQuorinFreeDlg::OnMessage(UINT message, WPARAM wParam, LP
       break;
   }
   if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
-    // With session notifications the logon itself runs the switch.
-    if (sessionNotificationsFailed_)
-      RunDesktopSwitch();
+    OnTaskbarCreated();
     return 0;
   }
   return std::nullopt;
+}
+
+void CQuorinFreeDlg::OnTaskbarCreated() {
+  // With session notifications the logon itself runs the switch.
+  if (sessionNotificationsFailed_)
+    RunDesktopSwitch();
+  // The new taskbar knows nothing of the icon: without it a hidden window could no longer be
+  // reached. A failed add is tried again each second, as after a desktop switch.
+  if (hasTrayIcon_ && !AddIcon())
+    ::SetTimer(hwnd(), kTrayRetryTimer, ClientTimerPeriod(kTrayRetryMs), nullptr);
+}
+
+bool CQuorinFreeDlg::AddIcon() {
+  if (!AddTrayIcon(hwnd()))
+    return false;
+  hasTrayIcon_ = true;
+  return true;
+}
+
+void CQuorinFreeDlg::RemoveIcon() {
+  RemoveTrayIcon(hwnd());
+  hasTrayIcon_ = false;
 }
 
 std::optional<LRESULT> CQuorinFreeDlg::OnWindowProcedureMessage(UINT message, WPARAM wParam,
@@ -292,8 +376,10 @@ std::optional<LRESULT> CQuorinFreeDlg::OnWindowProcedureMessage(UINT message, WP
       ::ShowWindow(hwnd(), SW_HIDE);
       return 0;
     }
-    if (command == kAboutSystemCommand)
-      return 0;  // the about box belongs to the window menu's own code
+    if (command == kAboutSystemCommand) {
+      ShowAboutBox();
+      return 0;
+    }
     return std::nullopt;
   }
   if (message == kTrayCallbackMessage) {
@@ -304,6 +390,10 @@ std::optional<LRESULT> CQuorinFreeDlg::OnWindowProcedureMessage(UINT message, WP
 }
 
 void CQuorinFreeDlg::OnTrayCallback(LPARAM mouseMessage) {
+  if (mouseMessage == WM_RBUTTONDOWN) {
+    ShowTrayMenu(hwnd(), {bitmaps_[0].get(), bitmaps_[1].get(), bitmaps_[2].get()});
+    return;
+  }
   if (mouseMessage != WM_LBUTTONDOWN && mouseMessage != WM_LBUTTONDBLCLK)
     return;
   if (!firstShowDone_ && Silent()) {
@@ -332,10 +422,11 @@ void CQuorinFreeDlg::OnTimer(UINT_PTR id) {
         ::SetTimer(hwnd(), kLoginRetryTimer, ClientTimerPeriod(kLoginRetryMs), nullptr);
       break;
     case kTrayRetryTimer:
-      if (!AddTrayIcon(hwnd()))
+      if (!AddIcon())
         break;  // the next tick tries again
-      if (Silent() && ShowsAdvertisement(GetClientContext()))
+      if (trayRetryOpensAdvertisement_ && Silent() && ShowsAdvertisement(GetClientContext()))
         StartAdvertisement();
+      trayRetryOpensAdvertisement_ = false;
       ::KillTimer(hwnd(), kTrayRetryTimer);
       desktopSwitch_.End();
       break;
@@ -345,8 +436,10 @@ void CQuorinFreeDlg::OnTimer(UINT_PTR id) {
 }
 
 void CQuorinFreeDlg::RunDesktopSwitch() {
-  if (desktopSwitch_.Begin())
+  if (desktopSwitch_.Begin()) {
+    trayRetryOpensAdvertisement_ = true;
     ::SetTimer(hwnd(), kTrayRetryTimer, ClientTimerPeriod(kTrayRetryMs), nullptr);
+  }
 }
 
 void CQuorinFreeDlg::PaintMinimised() {
@@ -366,7 +459,7 @@ void CQuorinFreeDlg::OnDestroy() {
   // The final save happens while the grid still exists, and shows no message.
   reportErrors_ = false;
   SaveChangesNow();
-  RemoveTrayIcon(hwnd());
+  RemoveIcon();
   sessions_.Unregister();
   ::KillTimer(hwnd(), kLoginRetryTimer);
   ::KillTimer(hwnd(), kTrayRetryTimer);
@@ -383,7 +476,7 @@ void CQuorinFreeDlg::Exit() {
       IDOK) {
     return;
   }
-  RemoveTrayIcon(hwnd());
+  RemoveIcon();
   if (platform::QueryServiceState(kServiceName) != platform::kServiceNotInstalled)
     platform::StopServiceByName(kServiceName);
   EndDialog(1);

@@ -63,6 +63,14 @@ class CQuorinFreeDlg : public CDialogBase {
   void SetMenuTexts();
   std::optional<LRESULT> OnWindowProcedureMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnTrayCallback(LPARAM mouseMessage);
+  void AppendAboutToSystemMenu();
+  void ShowAboutBox();
+  // The web and help commands of the menus and the link button; false for other commands.
+  bool OnLinkCommand(int id);
+  // Adds the tray icon and remembers that the client has one; RemoveIcon forgets it.
+  bool AddIcon();
+  void RemoveIcon();
+  void OnTaskbarCreated();
   void OnTimer(UINT_PTR id);
   void OnDestroy();
   void PaintMinimised();
@@ -110,6 +118,12 @@ class CQuorinFreeDlg : public CDialogBase {
   int hideOnFramePaint_ = 2;
   bool sessionNotificationsFailed_ = true;
   bool firstShowDone_ = false;
+  // The client has (or had, until the taskbar restarted) its icon in the notification area.
+  bool hasTrayIcon_ = false;
+  // The tray retry of a desktop switch opens the advertisement of a silent start once the icon
+  // is there; a retry after a taskbar restart does not.
+  bool trayRetryOpensAdvertisement_ = false;
+  bool aboutOpen_ = false;
   UINT taskbarCreatedMessage_ = 0;
 
   // Client width and height, and the client area's screen position, at initialisation.

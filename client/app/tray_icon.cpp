@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "client/app/activity_record.h"
 #include "client/app/product_title.h"
 #include "client/framework/gdi_objects.h"
 #include "platform/win32/wide_text.h"
@@ -47,16 +48,19 @@ bool AddTrayIcon(HWND window) {
   record.uCallbackMessage = kTrayCallbackMessage;
   record.hIcon = icon.get();
   CopyTip(record, platform::WideFromUtf8(ProductTitle()));
-  if (::Shell_NotifyIconW(NIM_ADD, &record) != FALSE)
-    return true;
   // An icon of this window that is still there (a session logon whose taskbar kept it) counts
   // as added; otherwise the desktop switch would try to add it again every second for good.
-  return ::Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+  const bool added = ::Shell_NotifyIconW(NIM_ADD, &record) != FALSE ||
+                     ::Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+  RecordActivity(std::string("tray-add\t") + (added ? "1" : "0") + "\t" +
+                 platform::Utf8FromWide(record.szTip));
+  return added;
 }
 
 void RemoveTrayIcon(HWND window) {
   NOTIFYICONDATAW record = IconRecord(window);
   ::Shell_NotifyIconW(NIM_DELETE, &record);
+  RecordActivity("tray-remove");
 }
 
 }  // namespace quorin::client
