@@ -18,10 +18,12 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   controls/tree_grid.cpp
   controls/tree_grid_canvas.cpp
   app/language_file.cpp
+  app/log_viewer_dlg.cpp
   app/message_dialog.cpp
   app/product_title.cpp
   app/quorin_app.cpp
   app/quorin_dlg.cpp
+  app/settings_dlg.cpp
   app/skin_host.cpp
   app/start_up_steps.cpp)
 

@@ -3,8 +3,10 @@
 #include <array>
 
 #include "client/app/language_file.h"
+#include "client/app/log_viewer_dlg.h"
 #include "client/app/message_dialog.h"
 #include "client/app/product_title.h"
+#include "client/app/settings_dlg.h"
 #include "client/app/start_up_steps.h"
 #include "client/framework/app_base.h"
 #include "client/framework/dpi.h"
@@ -115,6 +117,14 @@ void CQuorinFreeDlg::SetMenuTexts() {
 bool CQuorinFreeDlg::OnCommand(int id, int, HWND) {
   if (id == IDC_EXIT || id == ID_MENU_EXIT || id == ID_MENU_TRAY_EXIT) {
     Exit();
+    return true;
+  }
+  if (id == IDC_OPEN_SETTINGS || id == ID_MENU_SETTINGS) {
+    ShowSettingsDialog(hwnd());
+    return true;
+  }
+  if (id == IDC_OPEN_LOG || id == ID_MENU_LOG) {
+    ShowLogViewer(hwnd());
     return true;
   }
   return false;
