@@ -19,8 +19,8 @@
 #include "client/record/client_context.h"
 #include "platform/process_runner.h"
 #include "platform/service_control.h"
-#include "platform/win32/unique_handle.h"
 #include "resources/resource.h"
+#include "tests/shell/program_test_support.h"
 #include "tests/shell/service_test_support.h"
 #include "tests/shell/window_test_resources.h"
 #include "tests/shell/window_test_support.h"
@@ -32,28 +32,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const wchar_t* kSettingsKey = L"SOFTWARE\\tilro\\tlHost";
-constexpr const wchar_t* kUpdateHosts[] = {L"UpdateHostFree1", L"UpdateHostFree2",
-                                           L"UpdateHostVip1", L"UpdateHostVip2"};
+constexpr const char* kUpdateHosts[] = {"UpdateHostFree1", "UpdateHostFree2", "UpdateHostVip1",
+                                        "UpdateHostVip2"};
 constexpr const char* kAccounts =
     R"({"users": {"svc": {"password": "pw", "key": "000127.0.0.151-svc", "randText": "RS",
         "zones": [{"name": "example.test", "text2": "x", "text3": "y",
                    "hosts": [{"label": "home", "address": "198.51.100.1", "text3": "z"}]}]}}})";
-
-void SetSetting(const wchar_t* name, const std::wstring& value) {
-  platform::UniqueRegistryKey key;
-  ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                    key.put(), nullptr);
-  ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-void ClearSetting(const wchar_t* name) {
-  platform::UniqueRegistryKey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_SET_VALUE, key.put()) ==
-      ERROR_SUCCESS)
-    ::RegDeleteValueW(key.get(), name);
-}
 
 // The dialog runs modally on a thread of its own, as on the client's UI thread; the test
 // drives it from outside through window messages.
@@ -106,11 +90,11 @@ class SettingsSwitchTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(UseInstalledResources(), nullptr);
     client::SetMessageBoxTickPeriod(10min);  // messages wait for the test's answer
-    ClearSetting(L"defaultAutoDial");
+    RemoveClientSetting("defaultAutoDial");
   }
   void TearDown() override {
-    ClearSetting(L"defaultAutoDial");
-    ClearSetting(L"runAsServic");
+    RemoveClientSetting("defaultAutoDial");
+    RemoveClientSetting("runAsServic");
   }
 };
 
@@ -127,7 +111,7 @@ client::SettingsDialogSources FakeSources(std::vector<std::string> entries) {
 }
 
 TEST_F(SettingsSwitchTest, ChoosesAnEntryOfThePhoneBook) {
-  SetSetting(L"defaultAutoDial", L"1");
+  SetClientSetting("defaultAutoDial", "1");
   DialogThread run(FakeSources({"Office VPN", "拨号连接"}));
   const HWND dialog = run.Dialog();
   ASSERT_NE(dialog, nullptr);
@@ -156,8 +140,8 @@ TEST_F(SettingsSwitchTest, SwitchedOnFromTheDialogTheServiceLogsInAndSaves) {
   simulator.SetAccounts(kAccounts);
   simulator.ClearFaults();
   simulator.SetAddress("203.0.113.77");
-  for (const wchar_t* name : kUpdateHosts)
-    SetSetting(name, Wide(simulator.host()));
+  for (const char* name : kUpdateHosts)
+    SetClientSetting(name, simulator.host());
   RemoveServiceNow(L"TLDDNSService");
 
   const std::filesystem::path folder = testing::UniqueTempPath("settings switch");
@@ -218,8 +202,8 @@ TEST_F(SettingsSwitchTest, SwitchedOnFromTheDialogTheServiceLogsInAndSaves) {
   EXPECT_EQ(remembered->savePassword, 1);
 
   RemoveServiceNow(L"TLDDNSService");
-  for (const wchar_t* name : kUpdateHosts)
-    ClearSetting(name);
+  for (const char* name : kUpdateHosts)
+    RemoveClientSetting(name);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
 }
