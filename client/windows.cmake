@@ -23,6 +23,7 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   app/client_clock.cpp
   app/desktop_switch.cpp
   app/language_file.cpp
+  app/log_viewer_dlg.cpp
   app/main_dialog_account.cpp
   app/main_dialog_domains.cpp
   app/message_dialog.cpp
@@ -30,6 +31,7 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   app/quorin_app.cpp
   app/quorin_dlg.cpp
   app/session_notifications.cpp
+  app/settings_dlg.cpp
   app/shell_open.cpp
   app/skin_host.cpp
   app/start_up_steps.cpp

@@ -4,8 +4,10 @@
 #include "client/app/client_arguments.h"
 #include "client/app/client_clock.h"
 #include "client/app/language_file.h"
+#include "client/app/log_viewer_dlg.h"
 #include "client/app/message_dialog.h"
 #include "client/app/product_title.h"
+#include "client/app/settings_dlg.h"
 #include "client/app/start_up_steps.h"
 #include "client/app/tray_icon.h"
 #include "client/app/tray_menu.h"
@@ -233,6 +235,14 @@ bool CQuorinFreeDlg::OnCommand(int id, int notifyCode, HWND control) {
     case ID_MENU_EXIT:
     case ID_MENU_TRAY_EXIT:
       Exit();
+      return true;
+    case IDC_OPEN_SETTINGS:
+    case ID_MENU_SETTINGS:
+      ShowSettingsDialog(hwnd());
+      return true;
+    case IDC_OPEN_LOG:
+    case ID_MENU_LOG:
+      ShowLogViewer(hwnd());
       return true;
     case IDC_LOGOUT:
     case ID_MENU_LOGOUT:

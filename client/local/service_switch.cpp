@@ -45,8 +45,11 @@ ServiceSwitchOutcome RunServiceSwitch(bool boxChecked, const ServiceSwitchAccoun
       view.showMessage(kTextInstallFailed);
       return ServiceSwitchOutcome::kInstallFailed;
     }
-    operations.start(kServiceName);
+    // The service reads the current profile once, when it starts: the account must be in the
+    // file before then, or a service started right after a login without a remembered
+    // password finds no account and ends until the next boot.
     account.rememberAccount();
+    operations.start(kServiceName);
     // The service now keeps the domains updated at every boot; a second copy started at
     // logon would only compete with it.
     view.setAutoStartBox(false);

@@ -71,9 +71,10 @@ TEST(ServiceSwitchTest, SwitchingOnRegistersStartsAndHandsOverTheAccount) {
   SwitchRig rig;
   EXPECT_EQ(rig.Run(true), ServiceSwitchOutcome::kInstalled);
   // The registration is waited for before the state is read; the account is remembered only
-  // once the service exists; autostart goes off while the service runs.
+  // once the service exists, and before it starts, since the service reads it only then;
+  // autostart goes off while the service runs.
   EXPECT_EQ(rig.calls, (Calls{"run TLDDNSService.exe -Service (wait)", "query TLDDNSService",
-                              "start TLDDNSService", "remember account", "autostart box off",
+                              "remember account", "start TLDDNSService", "autostart box off",
                               "autostart disabled", "message 57687"}));
 }
 
