@@ -22,6 +22,7 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   app/product_title.cpp
   app/quorin_app.cpp
   app/quorin_dlg.cpp
+  app/self_update.cpp
   app/skin_host.cpp
   app/start_up_steps.cpp)
 

@@ -5,6 +5,7 @@
 #include "client/app/language_file.h"
 #include "client/app/message_dialog.h"
 #include "client/app/product_title.h"
+#include "client/app/self_update.h"
 #include "client/app/start_up_steps.h"
 #include "client/framework/app_base.h"
 #include "client/framework/dpi.h"
@@ -115,6 +116,10 @@ void CQuorinFreeDlg::SetMenuTexts() {
 bool CQuorinFreeDlg::OnCommand(int id, int, HWND) {
   if (id == IDC_EXIT || id == ID_MENU_EXIT || id == ID_MENU_TRAY_EXIT) {
     Exit();
+    return true;
+  }
+  if (id == ID_MENU_CHECK_UPDATE) {
+    RunSelfUpdate(hwnd());
     return true;
   }
   return false;
