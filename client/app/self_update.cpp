@@ -7,6 +7,7 @@
 #include "client/app/message_dialog.h"
 #include "client/controls/progress_window.h"
 #include "client/framework/resource_module.h"
+#include "client/local/folder_path.h"
 #include "client/local/settings.h"
 #include "client/local/update_batch.h"
 #include "client/protocol/account_requests.h"
@@ -141,6 +142,13 @@ void RunSelfUpdate(HWND mainWindow, const SelfUpdateSteps& steps) {
   paths.programPath = platform::ProgramPath().value_or("");
   paths.temporaryDirectory = temporaryDirectory;
   paths.batchPath = temporaryDirectory + std::string(kUpdateBatchName);
+  // copy makes no folders: a file in a folder that the installation lacks would be lost.
+  for (const UpdateFile& file : offer.files) {
+    const std::string installed = PathBelow(paths.programDirectory, file.name);
+    const std::string_view folder = ParentFolder(installed);
+    if (folder.size() > paths.programDirectory.size())
+      CreateDirectoryPath(folder);
+  }
   if (!WriteUpdateBatch(paths.batchPath, UpdateBatchText(paths, FileNames(offer))))
     return;  // without the batch nothing would install the files: keep running as before
 
