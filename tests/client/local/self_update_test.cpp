@@ -98,8 +98,10 @@ TEST(UpdateBatch, HoldsExactlyTheLinesOfThreeFiles) {
   std::filesystem::create_directories(folder);
   const std::string path = (folder / "QuorinUpdate.bat").string();
   ASSERT_TRUE(WriteUpdateBatch(path, text));
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+  {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+  }
   EXPECT_FALSE(WriteUpdateBatch((folder / "missing" / "x.bat").string(), text));
   std::filesystem::remove_all(folder);
 }
