@@ -99,9 +99,10 @@ void RunSelfUpdate(HWND mainWindow, const SelfUpdateSteps& steps) {
       [job, setup](platform::StopToken stop) { DownloadWorker(job, setup, stop); });
 
   auto giveUp = [&](bool tellUser) {
-    job->GiveUp(LoadResourceText(text_id::kUpdateCancelled));
+    // Even a worker that has just finished is given up now: the user said no.
+    const std::string message = LoadResourceText(text_id::kUpdateCancelled);
+    job->GiveUp(message);
     worker.RequestStop();
-    const std::string message = job->Read().message;
     progress.Close();
     worker = platform::StoppableThread();
     if (tellUser)
