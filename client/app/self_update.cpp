@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <system_error>
 
 #include "client/app/message_dialog.h"
 #include "client/controls/progress_window.h"
@@ -95,8 +96,15 @@ void RunSelfUpdate(HWND mainWindow, const SelfUpdateSteps& steps) {
   // The job belongs to both threads; the worker is stopped and joined before this function
   // returns, and a job given up refuses the worker's writes in the meantime.
   const auto job = std::make_shared<UpdateJob>();
-  platform::StoppableThread worker(
-      [job, setup](platform::StopToken stop) { DownloadWorker(job, setup, stop); });
+  platform::StoppableThread worker;
+  try {
+    worker = platform::StoppableThread(
+        [job, setup](platform::StopToken stop) { DownloadWorker(job, setup, stop); });
+  } catch (const std::system_error&) {
+    progress.Close();
+    ClientMessageBox(setup.requestFailedText, kMessageOk, false, {}, 0, mainWindow);
+    return;
+  }
 
   auto giveUp = [&](bool tellUser) {
     // Even a worker that has just finished is given up now: the user said no.
