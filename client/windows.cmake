@@ -30,6 +30,7 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   app/product_title.cpp
   app/quorin_app.cpp
   app/quorin_dlg.cpp
+  app/self_update.cpp
   app/session_notifications.cpp
   app/settings_dlg.cpp
   app/shell_open.cpp

@@ -34,6 +34,12 @@ Servers (all bound to one address, by default 127.0.0.1):
   Description, ForceUpdate, StrictVersion (keys the offer lacks are left
   out; no offer gives an empty 200 body).  Served on the login port and, with
   --update-port, on a port of its own.
+* Files, "/files/<path>" (with --files DIR): the bytes of DIR/<path>, for
+  the client's self-update, which fetches the files that
+  /client_getUpgradeInfo.php lists below a base address.  A path with an
+  empty, "." or ".." part, a backslash or a drive is answered 404, as is a
+  missing file.  The fault switches of the path (or "*") apply, so "cut"
+  and "trickle" give a short or a slow download.
 
 Choices made where the client's side leaves the server open:
 
@@ -144,6 +150,7 @@ DOMAIN_LIST_PATH = "/client_getDomainList.php"
 SAVE_DOMAIN_LIST_PATH = "/client_saveDomainList.php"
 GET_IP_PATH = "/client_getIP.php"
 UPGRADE_INFO_PATH = "/client_getUpgradeInfo.php"
+FILES_PATH = "/files/"
 VERSION_PATH = "/GetNewVersion.php"
 
 CODE_OK = "00"
@@ -528,7 +535,7 @@ class ProviderSim:
                  control_port=None, accounts=None, address=None, offer=None,
                  upgrade=None, faults=(), record_file=None, ready_file=None,
                  state_file=None, read_timeout=5.0, encoding="latin-1",
-                 linger=2.0):
+                 linger=2.0, files_dir=None):
         # Tests run beside each other on one machine; the simulator is
         # never meant to be reachable from outside it.
         if not _is_loopback(host):
@@ -547,6 +554,7 @@ class ProviderSim:
         # client closes (capped by read_timeout).
         self.linger = float(linger)
         self.encoding = encoding
+        self.files_dir = files_dir
         self._lock = threading.RLock()
         self._records_changed = threading.Condition(self._lock)
         self._stop = threading.Event()
@@ -1089,7 +1097,8 @@ class ProviderSim:
             status, body = 200, fault.text or ""
         else:
             status, body = self._route(req, params, peer[0])
-        data = _encode(body, self.encoding)
+        data = body if isinstance(body, bytes) else _encode(body,
+                                                             self.encoding)
         if req.version is None and status == 200:
             out = data
         else:
@@ -1115,7 +1124,25 @@ class ProviderSim:
         if path == VERSION_PATH:
             with self._lock:
                 return 200, format_offer(self._offer)
+        if path.startswith(FILES_PATH) and self.files_dir:
+            data = self._file(path[len(FILES_PATH):])
+            if data is not None:
+                return 200, data
         return 404, "Not Found"
+
+    def _file(self, relative):
+        """The bytes of a file below --files, or None for a path that
+        would leave it or names no file."""
+        parts = urllib.parse.unquote(relative).split("/")
+        if any(part in ("", ".", "..") or "\\" in part or ":" in part
+               for part in parts):
+            return None
+        path = os.path.join(self.files_dir, *parts)
+        try:
+            with open(path, "rb") as fh:
+                return fh.read()
+        except OSError:
+            return None
 
     def _account_key(self, name, account):
         key = account.get("key")
@@ -1412,6 +1439,8 @@ def build_parser():
     add("--upgrade", type=_json_arg, metavar="JSON",
         help='upgrade information, e.g. \'{"version":"4.3.0",'
              '"base":"http://127.0.0.1/u","items":[["a.exe",100]]}\'')
+    add("--files", metavar="DIR",
+        help='serve the files below DIR as "/files/<path>"')
     add("--record", metavar="FILE", help="append every request as a JSON "
                                          "line to FILE")
     add("--ready-file", metavar="PATH", help="written (JSON with the ports) "
@@ -1437,7 +1466,8 @@ def main(argv=None):
             address=args.address, offer=args.offer, upgrade=args.upgrade,
             faults=args.fault, record_file=args.record,
             ready_file=args.ready_file, state_file=args.state,
-            read_timeout=args.read_timeout, encoding=args.encoding)
+            read_timeout=args.read_timeout, encoding=args.encoding,
+            files_dir=args.files)
         sim.start()
     except (OSError, ValueError) as exc:
         print("provider_sim: %s" % exc, file=sys.stderr)

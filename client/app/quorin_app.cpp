@@ -111,10 +111,9 @@ bool CQuorinFreeApp::StartUp() {
                                 ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES};
   ::InitCommonControlsEx(&controls);
 
-  // The update batch restarts the client with the batch's own path: delete it.
-  const auto tokens = SplitCommandTokens(CommandArguments());
-  if (tokens.size() == 1)
-    platform::DeleteFileAt(tokens.front());
+  // The update batch restarts the client with the batch's own path, quoted: delete it.
+  if (const auto file = FileToDeleteAtStart(CommandArguments()))
+    platform::DeleteFileAt(*file);
 
   MigrateOldShortcuts(settings, SystemShortcutFolders());
 

@@ -7,6 +7,7 @@
 #include "client/app/log_viewer_dlg.h"
 #include "client/app/message_dialog.h"
 #include "client/app/product_title.h"
+#include "client/app/self_update.h"
 #include "client/app/settings_dlg.h"
 #include "client/app/start_up_steps.h"
 #include "client/app/tray_icon.h"
@@ -244,6 +245,13 @@ bool CQuorinFreeDlg::OnCommand(int id, int notifyCode, HWND control) {
     case ID_MENU_LOG:
       ShowLogViewer(hwnd());
       return true;
+    case ID_MENU_CHECK_UPDATE: {
+      SelfUpdateSteps steps;
+      const HWND window = hwnd();
+      steps.removeTrayIcon = [window] { RemoveTrayIcon(window); };
+      RunSelfUpdate(window, steps);
+      return true;
+    }
     case IDC_LOGOUT:
     case ID_MENU_LOGOUT:
       Logout();

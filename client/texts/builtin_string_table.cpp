@@ -19,12 +19,19 @@ constexpr std::array kBuiltinStrings = {
     Entry{text_id::kButtonYes, "Yes"},
     Entry{text_id::kButtonNo, "No"},
     Entry{text_id::kChooseDialEntry, "Please choose a dial-up connection first."},
+    Entry{text_id::kUpdateTitle, "Updating QuorinFree"},
+    Entry{text_id::kUpdateDownloading, "Downloading the new version..."},
+    Entry{text_id::kUpdateCancelled, "The update was cancelled."},
+    Entry{text_id::kUpdateReady,
+          "The new version has been downloaded. QuorinFree now closes and starts again to install "
+          "it."},
     Entry{text_id::kAddressPending, "Checking..."},
     Entry{text_id::kAddressNone, "No address"},
     Entry{text_id::kBehindRouter, "Behind a router"},
     Entry{text_id::kDirectAddress, "Public address"},
     Entry{text_id::kStatusNoAddress, "No public address found"},
     Entry{text_id::kLogNoAddress, "No public address could be found"},
+    Entry{text_id::kUpdateNoFiles, "No new version is available."},
     Entry{text_id::kServerUnreachable, "Cannot reach the server. Please try again later."},
     Entry{57705, "Connecting to the server..."},
     Entry{57706, "Receiving the domain list..."},
@@ -42,6 +49,8 @@ constexpr std::array kBuiltinStrings = {
     Entry{text_id::kAutoUpdateText, "QuorinFree"},
     Entry{text_id::kAccountExpired, "All domains of this account have expired."},
     Entry{text_id::kConfirmExit, "Exit QuorinFree? Your domains will no longer be updated."},
+    Entry{text_id::kUpdateRefused,
+          "The update was refused: the server named a file or address that is not safe to use:"},
 };
 
 }  // namespace

@@ -36,4 +36,19 @@ std::vector<std::string> SplitCommandTokens(std::string_view arguments) {
   return tokens;
 }
 
+std::optional<std::string> FileToDeleteAtStart(std::string_view arguments) {
+  // A command interpreter may leave a blank after the last argument.
+  std::string_view quoted = arguments;
+  while (!quoted.empty() && quoted.back() == ' ')
+    quoted.remove_suffix(1);
+  if (quoted.size() > 2 && quoted.front() == '"' && quoted.back() == '"' &&
+      quoted.find('"', 1) == quoted.size() - 1) {
+    return std::string(quoted.substr(1, quoted.size() - 2));
+  }
+  const std::vector<std::string> tokens = SplitCommandTokens(arguments);
+  if (tokens.size() != 1)
+    return std::nullopt;
+  return tokens.front();
+}
+
 }  // namespace quorin::client

@@ -5,6 +5,7 @@
 // Quotes have no meaning.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,5 +15,10 @@ namespace quorin::client {
 inline constexpr std::size_t kCommandLineScanLimit = 128;
 
 std::vector<std::string> SplitCommandTokens(std::string_view arguments);
+
+// The file that start-up deletes: the command line's only token, or, when the whole command
+// line is one quoted path (as the update batch restarts the client, its temporary folder may
+// hold blanks), that path without its quotes. Nothing otherwise.
+std::optional<std::string> FileToDeleteAtStart(std::string_view arguments);
 
 }  // namespace quorin::client

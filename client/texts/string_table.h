@@ -18,12 +18,17 @@ inline constexpr unsigned kButtonCancel = 57683;
 inline constexpr unsigned kButtonYes = 57684;
 inline constexpr unsigned kButtonNo = 57685;
 inline constexpr unsigned kChooseDialEntry = 57686;
+inline constexpr unsigned kUpdateTitle = 57691;
+inline constexpr unsigned kUpdateDownloading = 57692;
+inline constexpr unsigned kUpdateCancelled = 57693;
+inline constexpr unsigned kUpdateReady = 57694;
 inline constexpr unsigned kAddressPending = 57695;
 inline constexpr unsigned kAddressNone = 57696;
 inline constexpr unsigned kBehindRouter = 57697;
 inline constexpr unsigned kDirectAddress = 57698;
 inline constexpr unsigned kStatusNoAddress = 57699;
 inline constexpr unsigned kLogNoAddress = 57700;
+inline constexpr unsigned kUpdateNoFiles = 57701;
 inline constexpr unsigned kServerUnreachable = 57704;
 inline constexpr unsigned kLogLoggedOut = 57707;
 inline constexpr unsigned kLogLoggedIn = 57708;
@@ -38,6 +43,7 @@ inline constexpr unsigned kProductTitleFormat = 57717;
 inline constexpr unsigned kAutoUpdateText = 57728;
 inline constexpr unsigned kAccountExpired = 57729;
 inline constexpr unsigned kConfirmExit = 57730;
+inline constexpr unsigned kUpdateRefused = 57731;
 }  // namespace text_id
 
 class StringTable {

@@ -3,6 +3,7 @@
 # address service on port 5353, the control channel on the port given.
 #
 #   simulator_fixture.sh start <work dir> <simulator> <address> <control port> <accounts file>
+#                              [simulator options...]
 #   simulator_fixture.sh stop  <work dir>
 set -euo pipefail
 action="$1"
@@ -15,12 +16,13 @@ case "$action" in
     address="$4"
     control="$5"
     accounts="$6"
+    shift 6  # any further arguments go to the simulator as they are
     "$0" stop "$dir" 2>/dev/null || true
     rm -rf "$dir"
     mkdir -p "$dir"
     python3 "$simulator" --host "$address" --port 5353 --control-port "$control" \
       --accounts "$accounts" --ready-file "$dir/ready.json" --record "$dir/records.jsonl" \
-      >"$dir/simulator.log" 2>&1 &
+      "$@" >"$dir/simulator.log" 2>&1 &
     echo $! >"$dir/pid"
     if wait_until_ready "$dir/pid" test -s "$dir/ready.json"; then
       echo "simulator $(cat "$dir/pid") ready: $(cat "$dir/ready.json")"

@@ -33,7 +33,7 @@ const std::vector<unsigned>& NamedStrings() {
       list.push_back(id);
     for (unsigned id = 57722; id <= 57725; ++id)
       list.push_back(id);
-    for (unsigned id = 57728; id <= 57730; ++id)
+    for (unsigned id = 57728; id <= 57731; ++id)
       list.push_back(id);
     return list;
   }();

@@ -670,6 +670,47 @@ class ControlAndUpdateTest(SimTestCase):
         self.assertGreaterEqual(time.monotonic() - start, 0.3)
 
 
+class FilesTest(SimTestCase):
+    """The files of the client's self-update, below --files."""
+    HOST = "127.0.0.116"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        os.makedirs(os.path.join(cls.folder.name, "u", "skin"))
+        with open(os.path.join(cls.folder.name, "u", "skin", "a.skn"),
+                  "wb") as fh:
+            fh.write(bytes(range(256)) * 3)
+        cls.OPTIONS = {"files_dir": cls.folder.name}
+        super().setUpClass()
+
+    @classmethod
+    def tearDownClass(cls):
+        super().tearDownClass()
+        cls.folder.cleanup()
+
+    def fetch(self, path):
+        return split_response(exchange(self.sim, (
+            "GET %s HTTP/1.1\r\nHost: x\r\n\r\n" % path).encode()))
+
+    def test_serves_bytes_and_refuses_paths_that_leave_the_folder(self):
+        status, headers, body = self.fetch("/files/u/skin/a.skn")
+        self.assertEqual(status, "HTTP/1.1 200 OK")
+        self.assertEqual(body, bytes(range(256)) * 3)
+        self.assertEqual(headers["Content-Length"], "768")
+        for bad in ("/files/u/../u/skin/a.skn", "/files/u//skin/a.skn",
+                    "/files/u%5cskin%5ca.skn", "/files/u/skin/missing",
+                    "/files/C:/x", "/files/"):
+            self.assertTrue(self.fetch(bad)[0].startswith("HTTP/1.1 404"),
+                            bad)
+        self.sim.set_fault({"server": "login", "path": "/files/u/skin/a.skn",
+                            "mode": "cut", "bytes": 200})
+        raw = exchange(self.sim, b"GET /files/u/skin/a.skn HTTP/1.1\r\n"
+                                 b"Host: x\r\n\r\n")
+        self.assertLess(len(raw), 200 + 1)
+        self.assertIn(b"Content-Length: 768", raw)
+
+
 class CommandLineTest(unittest.TestCase):
     SCRIPT = os.path.join(TOOLS, "provider_sim.py")
 

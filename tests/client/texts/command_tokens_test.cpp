@@ -31,5 +31,18 @@ TEST(SplitCommandTokens, LooksAtTheFirst128CharactersOnly) {
       << "only tokens ended by a blank";
 }
 
+TEST(FileToDeleteAtStart, TakesTheOnlyTokenOrOneQuotedPath) {
+  EXPECT_EQ(FileToDeleteAtStart("a.bat"), "a.bat");
+  // The update batch's restart, in a temporary folder with and without blanks.
+  EXPECT_EQ(FileToDeleteAtStart("\"C:\\Temp\\QuorinUpdate.bat\""), "C:\\Temp\\QuorinUpdate.bat");
+  EXPECT_EQ(FileToDeleteAtStart("\"C:\\Documents and Settings\\x.bat\""),
+            "C:\\Documents and Settings\\x.bat");
+  EXPECT_EQ(FileToDeleteAtStart("\"C:\\T\\x.bat\" "), "C:\\T\\x.bat");
+  EXPECT_EQ(FileToDeleteAtStart(""), std::nullopt);
+  EXPECT_EQ(FileToDeleteAtStart("a b"), std::nullopt);
+  EXPECT_EQ(FileToDeleteAtStart("\"a\" \"b\""), std::nullopt);  // two quoted words
+  EXPECT_EQ(FileToDeleteAtStart("\"\""), "\"\"");  // no path inside: the token as it is
+}
+
 }  // namespace
 }  // namespace quorin::client

@@ -1,0 +1,49 @@
+#include "client/local/update_batch.h"
+
+#include "common/text_tools.h"
+#include "platform/stdio_file.h"
+
+namespace quorin::client {
+namespace {
+
+std::string Quoted(std::string_view text) {
+  std::string quoted = "\"";
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
+
+}  // namespace
+
+std::string PathBelow(std::string_view folder, std::string_view name, char separator) {
+  std::string path(folder);
+  path += separator;
+  path += ReplaceChar(name, '/', separator);
+  return path;
+}
+
+std::string UpdateBatchText(const UpdateBatchPaths& paths, const std::vector<std::string>& names) {
+  // Text mode on Windows turns each line feed into CR LF; the lines are written with both here
+  // so that the file is the same whatever wrote it.
+  constexpr std::string_view kLineEnd = "\r\n";
+  std::string text = Quoted(paths.programDirectory + "\\" + std::string(kHoldOnProgram)) + " " +
+                     Quoted(paths.batchPath) + std::string(kLineEnd);
+  for (const std::string& name : names) {
+    const std::string downloaded = PathBelow(paths.temporaryDirectory, name);
+    text += "copy " + Quoted(downloaded) + " " + Quoted(PathBelow(paths.programDirectory, name)) +
+            std::string(kLineEnd);
+    text += "del " + Quoted(downloaded) + std::string(kLineEnd);
+  }
+  text += Quoted(paths.programPath) + " " + Quoted(paths.batchPath) + std::string(kLineEnd);
+  return text;
+}
+
+bool WriteUpdateBatch(const std::string& batchPath, std::string_view text) {
+  platform::StdioFile file = platform::OpenStdioFile(batchPath, "wb");
+  if (!file)
+    return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+  return std::fclose(file.release()) == 0 && written;
+}
+
+}  // namespace quorin::client
