@@ -3,6 +3,7 @@
 #include "client/app/language_file.h"
 #include "client/app/shell_open.h"
 #include "client/local/settings.h"
+#include "client/local/update_names.h"
 #include "client/protocol/provider_config.h"
 #include "platform/program_path.h"
 
@@ -14,29 +15,7 @@ constexpr std::size_t kAddressBytes = 1024;
 constexpr std::string_view kErpFramePath = "/ddns_client/ddns_client_tlerp_frame.php";
 constexpr std::string_view kHelpFileName = "tilro.chm";
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size())
-    return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i])
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
-
-bool IsWebAddress(std::string_view text) {
-  for (const std::string_view scheme :
-       {std::string_view("http://"), std::string_view("https://")}) {
-    if (StartsWithNoCase(text, scheme) && text.size() > scheme.size())
-      return true;
-  }
-  return false;
-}
 
 bool OpenLanguageLink(std::string_view key) {
   const std::string address = ReadLanguageText("URL", key, kAddressBytes);

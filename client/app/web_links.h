@@ -8,12 +8,10 @@
 
 namespace quorin::client {
 
-// True for an http or https address. Only these are handed to the shell, so that an edited
-// Language.ini cannot make a menu item start a program or open a folder.
-bool IsWebAddress(std::string_view text);
-
 // Opens the address of `key` in Language.ini's "URL" section with the verb "open". A missing
-// key, an empty value or a text that is not a web address opens nothing and shows nothing.
+// key, an empty value or a text that is not a web address (IsWebAddress) opens nothing and
+// shows nothing: only http and https addresses go to the shell, so that an edited
+// Language.ini cannot make a menu item start a program or open a folder.
 // True when the shell was asked.
 bool OpenLanguageLink(std::string_view key);
 
