@@ -54,8 +54,10 @@ HWND RestartedClient(DWORD oldProcessId, DWORD& processId) {
          window = ::GetNextWindow(window, GW_HWNDNEXT)) {
       DWORD owner = 0;
       ::GetWindowThreadProcessId(window, &owner);
-      if (owner != oldProcessId && ::IsWindowVisible(window) &&
-          ::GetDlgItem(window, IDC_LOGIN) != nullptr && ::GetDlgItem(window, IDC_EXIT) != nullptr) {
+      // The main window starts hidden: a window with the login button and a caption (set
+      // at the end of its initialisation) is the new client's.
+      if (owner != oldProcessId && ::GetDlgItem(window, IDC_LOGIN) != nullptr &&
+          ::GetDlgItem(window, IDC_EXIT) != nullptr && ::GetWindowTextLengthW(window) > 0) {
         found = window;
         processId = owner;
       }
@@ -248,8 +250,9 @@ TEST_F(SelfUpdateTest, TheBatchReplacesTheFilesAndTheNewClientStarts) {
   DWORD restartedId = 0;
   const HWND restarted = RestartedClient(run.processId(), restartedId);
   ASSERT_NE(restarted, nullptr) << "the batch must start the new client";
-  EXPECT_NE(Caption(restarted).find(Wide(kNewVersion)), std::wstring::npos)
-      << Utf8(Caption(restarted));
+  EXPECT_TRUE(WaitUntil([&] {
+    return Caption(restarted).find(Wide(kNewVersion)) != std::wstring::npos;
+  })) << Utf8(Caption(restarted));
 
   const std::string temp = Utf8(TempFolder());
   const std::string folder = Utf8(install.folder());
