@@ -56,9 +56,10 @@ bool CProgressWindow::Create(HWND parent, std::string_view caption, bool smooth)
   const UINT dpi = WindowDpi(parent);
   const int width = ScaleForDpi(kWidth, dpi);
   const int height = ScaleForDpi(kHeight, dpi);
-  // Centred over the parent (over the screen without one), kept on the screen.
+  // Centred over the parent (over the screen without one, or when the parent is hidden, as
+  // the main window is when the tray menu starts the work), kept on the screen.
   RECT over{};
-  if (parent == nullptr || !::GetWindowRect(parent, &over))
+  if (parent == nullptr || !::IsWindowVisible(parent) || !::GetWindowRect(parent, &over))
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &over, 0);
   RECT work{};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
