@@ -219,10 +219,10 @@ HWND WaitForClientWindow(const std::wstring& productTitle, DWORD limitMs) {
   WaitUntil(
       [&] {
         ::EnumWindows(CheckClientWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr && ::IsWindowVisible(search.found);
+        return search.found != nullptr;
       },
       std::chrono::milliseconds(limitMs));
-  return search.found != nullptr && ::IsWindowVisible(search.found) ? search.found : nullptr;
+  return search.found;
 }
 
 bool ConfirmClientExit(DWORD clientProcessId, DWORD limitMs) {

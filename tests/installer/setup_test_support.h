@@ -54,7 +54,8 @@ std::optional<ULONGLONG> FileSize(const std::wstring& path);
 std::wstring WinePath(const std::string& unixPath);
 
 // The running client's main window: the top-level window whose property named by the product
-// title holds 1; null when none shows within the limit.
+// title holds 1 (set while it initialises; the window itself starts hidden); null when none
+// appears within the limit.
 HWND WaitForClientWindow(const std::wstring& productTitle, DWORD limitMs = 60000);
 // Confirms the exit question that the client shows when it is asked to end (its message
 // dialog); false when none showed within the limit.
