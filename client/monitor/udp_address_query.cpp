@@ -28,12 +28,11 @@ std::string BuildAddressDatagram(const AccountCredentials& credentials) {
 std::optional<std::string> ReadAddressReply(std::string_view datagram) {
   std::string_view text = datagram.substr(0, datagram.find('\0'));
   text = text.substr(0, kMaxAddressLength);
+  // Kept as the server wrote it: rewriting through the parser would turn "010.1.2.3" (octal
+  // to the parser) into another address than the one the server meant.
   if (!IsDottedAddress(text))
     return std::nullopt;
-  const auto address = ParseInetAddr(text);
-  if (!address)
-    return std::nullopt;
-  return FormatIpv4(*address);
+  return std::string(text);
 }
 
 std::string QueryPublicAddressUdp(const AccountCredentials& credentials, std::string_view host,
