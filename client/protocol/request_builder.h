@@ -20,7 +20,8 @@ namespace quorin::client {
 
 std::string BuildRequestLine(std::string_view path, bool isPost);
 
-// name=value& with both parts passed through EncodeParamText.
+// name=value& with both parts passed through EncodeParamText, the value first written in the
+// system code page (the parameter byte count of BuildBody then counts those bytes).
 std::string BuildParam(std::string_view name, std::string_view value);
 
 std::string BuildBody(std::string_view parameters, bool isPost);
