@@ -10,6 +10,7 @@
 #include "client/headless/headless_options.h"
 #include "client/headless/headless_session.h"
 #include "client/headless/password_input.h"
+#include "client/headless/system_text_output.h"
 #include "client/headless/update_host_check.h"
 #include "client/local/profile_file.h"
 #include "client/protocol/login.h"
@@ -19,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/data_directory.h"
 #include "platform/network.h"
+#include "platform/program_arguments.h"
 #include "platform/program_path.h"
 #include "platform/termination.h"
 
@@ -52,9 +54,13 @@ bool ReadAccountPassword(const client::HeadlessOptions& options, client::SilentA
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string program = ProgramName(argc > 0 ? argv[0] : nullptr);
+  // Inside, texts are UTF-8; the console reads and shows the system code page.
+  const client::SystemTextOutput output(std::cout);
+  const client::SystemTextOutput errors(std::cerr);
+  const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+  const std::string program = ProgramName(arguments.empty() ? nullptr : arguments.front().c_str());
   const client::HeadlessOptions options = client::ParseHeadlessOptions(
-      std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+      std::vector<std::string>(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()));
   if (options.help) {
     std::cout << client::HeadlessUsage(program);
     return client::kExitSuccess;
