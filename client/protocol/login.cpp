@@ -82,7 +82,7 @@ LoginReply ReadLoginReply(std::string_view reply, const ReplyCodeTable& codes) {
 std::string LoginPath(std::string_view userName, std::string_view password) {
   // Both texts go out in the system code page; Login refuses texts that have no form there.
   const auto wire = [](std::string_view text) {
-    return EncodeParamText(platform::SystemTextFromUtf8(text).value_or(std::string()));
+    return EncodeParamBytes(platform::SystemTextFromUtf8(text).value_or(std::string()));
   };
   return "/client_login.php?user_name=" + wire(userName) + "&passwd=" + wire(password) +
          "&agent=windows&";

@@ -55,7 +55,8 @@ struct LoginReply {
 };
 LoginReply ReadLoginReply(std::string_view reply, const ReplyCodeTable& codes);
 
-// The request path of a login, the user name and password passed through EncodeParamText.
+// The request path of a login, the user name and password in the system code page passed
+// through EncodeParamBytes.
 std::string LoginPath(std::string_view userName, std::string_view password);
 
 // Logs in. On success the record holds the user, key, randText and zones, status text 0 the

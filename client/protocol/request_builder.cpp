@@ -20,7 +20,7 @@ std::string BuildParam(std::string_view name, std::string_view value) {
   // never with '?' in its characters' places; the user's own texts are refused before any
   // request is built (FitsSystemCodePage), and the server's texts came from the code page.
   const std::string wire = platform::SystemTextFromUtf8(value).value_or(std::string());
-  return EncodeParamText(name) + "=" + EncodeParamText(wire) + "&";
+  return EncodeParamText(name) + "=" + EncodeParamBytes(wire) + "&";
 }
 
 std::string BuildBody(std::string_view parameters, bool isPost) {

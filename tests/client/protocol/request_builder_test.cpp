@@ -45,6 +45,11 @@ TEST(RequestBuilder, EncodesOnlyTheCharactersThatChangeTheRequest) {
   // Names go through the same rule.
   EXPECT_EQ(BuildParam("a b", "c&d"), "a%20b=c%26d&");
   EXPECT_EQ(BuildParam("domain", "a#b"), "domain=a%23b&") << "zone separators survive the trip";
+  // Values are bytes of the system code page, escaped above 127 as well so that they pass
+  // any conversion of a URL unchanged (UTF-8 here, GBK on a Chinese Windows).
+  EXPECT_EQ(EncodeParamBytes("\xD5\xC5 a&"), "%D5%C5%20a%26");
+  EXPECT_EQ(BuildParam("user_name", "用"), "user_name=%E7%94%A8&");
+  EXPECT_EQ(BuildParam("domain", "a.net,x,y|www,1.2.3.4,z,A"), "domain=a.net,x,y|www,1.2.3.4,z,A&");
 }
 
 }  // namespace
