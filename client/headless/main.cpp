@@ -22,6 +22,7 @@
 #include "platform/network.h"
 #include "platform/program_arguments.h"
 #include "platform/program_path.h"
+#include "platform/system_text.h"
 #include "platform/termination.h"
 
 namespace {
@@ -115,6 +116,13 @@ int main(int argc, char** argv) {
   // make it retry for ever. The account chosen here is the session's, so the profile file is
   // read once.
   if (const auto chosen = client::ChooseAccount(config, environment.settings)) {
+    // An account the system code page cannot write would be refused at every attempt: the
+    // session would retry for ever, so the client ends at once with the reason.
+    if (!platform::FitsSystemCodePage(chosen->user) ||
+        !platform::FitsSystemCodePage(chosen->password)) {
+      std::cerr << program << ": " << client::kUnrepresentableAccountMessage << "\n";
+      return client::kExitUnusable;
+    }
     config.silent = chosen;
     const std::string hostProblem = client::MissingUpdateHostsProblem(
         environment.settings, [](std::string_view host) { return platform::LookUpHost(host); });
