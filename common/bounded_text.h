@@ -1,5 +1,8 @@
 // A text field of a fixed capacity, as the client's records and files define them: a field
-// of N bytes holds at most N - 1 characters, and every assignment is cut to that length.
+// of N bytes holds at most N - 1 bytes, and every assignment is cut to that length without
+// splitting a character. The bytes counted are the text's own (UTF-8) unless `Cut` says
+// otherwise: the fields that the servers, the files and the outside libraries define count
+// bytes of the system code page (platform/system_bounded_text.h).
 #pragma once
 
 #include <cstddef>
@@ -10,7 +13,14 @@
 
 namespace quorin {
 
-template <std::size_t N>
+// The cut of the text's own UTF-8 bytes.
+struct Utf8ByteCut {
+  static std::string Cut(std::string_view text, std::size_t maxBytes) {
+    return CutText(text, maxBytes);
+  }
+};
+
+template <std::size_t N, typename Cut = Utf8ByteCut>
 class BoundedText {
   static_assert(N >= 2, "a text field needs room for one character and its terminator");
 
@@ -19,12 +29,12 @@ class BoundedText {
   static constexpr std::size_t kMaxLength = N - 1;
 
   BoundedText() = default;
-  BoundedText(std::string_view text) : text_(CutText(text, kMaxLength)) {}  // NOLINT: implicit
-  BoundedText(const char* text) : BoundedText(std::string_view(text)) {}     // NOLINT: implicit
+  BoundedText(std::string_view text) : text_(Cut::Cut(text, kMaxLength)) {}      // NOLINT: implicit
+  BoundedText(const char* text) : BoundedText(std::string_view(text)) {}         // NOLINT: implicit
   BoundedText(const std::string& text) : BoundedText(std::string_view(text)) {}  // NOLINT
 
   BoundedText& operator=(std::string_view text) {
-    text_ = CutText(text, kMaxLength);
+    text_ = Cut::Cut(text, kMaxLength);
     return *this;
   }
   BoundedText& operator=(const char* text) { return *this = std::string_view(text); }

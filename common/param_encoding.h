@@ -13,4 +13,10 @@ namespace quorin {
 // bytes above 127 included, is sent unchanged.
 std::string EncodeParamText(std::string_view text);
 
+// The same, and every byte above 127 becomes %XX too: the form of the client's parameters,
+// which are bytes of the system code page. Escaped, they reach the server as they are whatever
+// the stack on the way does to a URL (WinINet takes it as UTF-16), and the server's decoding
+// gives back the very bytes.
+std::string EncodeParamBytes(std::string_view text);
+
 }  // namespace quorin

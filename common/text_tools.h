@@ -21,6 +21,12 @@ std::string DirectoryOf(std::string_view path);
 // dropped whole, so a cut text never ends in half a character.
 std::string CutText(std::string_view text, std::size_t maxBytes);
 
+// Bytes of a double-byte code page cut to at most `maxBytes`, walking the text from its start
+// (a trail byte can look like a lead byte, so only a walk from the start tells them apart). A
+// character whose trail byte would fall past the cut is dropped whole.
+std::string CutDoubleByteText(std::string_view bytes, std::size_t maxBytes,
+                              bool (*isLeadByte)(unsigned char));
+
 // The integer reading of a text as the C library's atoi makes it: optional leading white
 // space, an optional sign, then decimal digits up to the first non-digit; 0 when there are
 // none. The value is accumulated in a signed 32-bit integer that wraps instead of

@@ -1,6 +1,7 @@
 #include "updater/command_line.h"
 
 #include "common/text_tools.h"
+#include "platform/system_text.h"
 
 namespace quorin::updater {
 
@@ -9,7 +10,7 @@ std::optional<UpdaterArguments> ParseUpdaterArguments(const std::vector<std::str
     return std::nullopt;
   UpdaterArguments arguments;
   arguments.rootNumber = static_cast<std::uint32_t>(AtoiReading(words[1]));
-  arguments.keyPath = CutText(words[2], kMaxKeyPathBytes);
+  arguments.keyPath = platform::CutForSystemCodePage(words[2], kMaxKeyPathBytes);
   return arguments;
 }
 

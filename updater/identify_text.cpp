@@ -1,5 +1,6 @@
 #include "updater/identify_text.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -30,12 +31,13 @@ std::string IdentifyText(const IdentifyWords& words, std::size_t first, std::siz
     buffer += static_cast<char>(words[i] >> 8);
     buffer += static_cast<char>(words[i] & 0xff);
   }
-  // Blanks are cut from the end down to the second character; a NUL stops the cutting.
+  // The text ends at its first NUL; the blanks before it are cut, down to the second character.
+  buffer.resize(std::min(buffer.size(), buffer.find('\0')));
   std::size_t end = buffer.size();
   while (end > 1 && IsCSpace(buffer[end - 1]))
     --end;
   buffer.resize(end);
-  return buffer.substr(0, buffer.find('\0'));
+  return buffer;
 }
 
 std::string IdentifySerial(const IdentifyWords& words) {
@@ -101,6 +103,10 @@ std::string DescriptorText(const std::uint8_t* descriptor, std::size_t size, std
   if (!ok)
     count = 0;
   buffer[count] = '\0';
+  // A decoded 0 byte ends the text, so the pair swap stops there too: "4142004344" is "BA".
+  count = std::min(
+      count, static_cast<std::size_t>(std::find(buffer.begin(), buffer.begin() + count, '\0') -
+                                      buffer.begin()));
   if (swapPairs) {
     for (std::size_t j = 0; j < count; j += 2)
       std::swap(buffer[j], buffer[j + 1]);

@@ -15,8 +15,8 @@ using IdentifyWords = std::array<std::uint16_t, 256>;
 // The 256 little-endian words of a 512-byte IDENTIFY answer.
 IdentifyWords IdentifyWordsFrom(const std::uint8_t* bytes);
 
-// Words `first` to `last` as text, two characters per word, the high byte first. Trailing
-// white space is cut, but never the first character; the text ends at its first NUL.
+// Words `first` to `last` as text, two characters per word, the high byte first. The text ends
+// at its first NUL; white space before that end is cut, but never the first character.
 std::string IdentifyText(const IdentifyWords& words, std::size_t first, std::size_t last);
 
 // Serial (words 10 to 19) and model (words 27 to 46) of an IDENTIFY answer.
@@ -29,8 +29,8 @@ std::string IdentifyModel(const IdentifyWords& words);
 // bytes: the hex form is tried first (blanks count as "0", every two digits make a byte, a
 // byte that is neither 0 nor printable makes it fail, a single digit left over is dropped),
 // then the characters as they stand (empty when one is not printable). With `swapPairs`
-// characters 0 and 1, 2 and 3, ... change places (an odd last character changes places with
-// the terminating NUL and is lost). Blanks at both ends are cut.
+// characters 0 and 1, 2 and 3, ... change places up to the first 0 byte (an odd last character
+// changes places with that 0 and is lost). Blanks at both ends are cut.
 std::string DescriptorText(const std::uint8_t* descriptor, std::size_t size, std::int64_t offset,
                            bool swapPairs);
 

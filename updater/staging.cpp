@@ -61,11 +61,14 @@ void PrepareStagingFolder(const std::string& stagingFolder) {
 }
 
 std::optional<std::string> StagedFileName(std::string_view url) {
-  url = url.substr(0, url.find_first_of("?#"));
+  // The name is what follows the URL's last '/', even when that '/' sits inside a query
+  // ("get.php?file=a/b.exe" stages "b.exe"); only a query or fragment that holds no '/' is
+  // left after it, and that is not part of the name.
   const std::size_t slash = url.rfind('/');
   if (slash == std::string_view::npos)
     return std::nullopt;
-  const std::string_view name = url.substr(slash + 1);
+  std::string_view name = url.substr(slash + 1);
+  name = name.substr(0, name.find_first_of("?#"));
   if (name.empty())
     return std::nullopt;
   // Windows drops dots and blanks at the end of a name ("." and ".." among them), so the file

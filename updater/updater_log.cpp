@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "common/text_tools.h"
+#include "platform/system_text.h"
 #include "updater/utf8_path.h"
 
 namespace quorin::updater {
@@ -34,7 +35,8 @@ bool UpdaterLog::Write(std::string_view message) {
   std::ofstream log(PathFromUtf8(logPath_), std::ios::app);
   if (!log)
     return false;
-  log << Prefix(clock_.LocalTime()) << CutText(message, kLogMessageBuffer - 1);
+  log << Prefix(clock_.LocalTime())
+      << platform::CutForSystemCodePage(message, kLogMessageBuffer - 1);
   log.flush();
   return true;
 }

@@ -1,13 +1,14 @@
 #include "updater/version_record.h"
 
 #include "common/text_tools.h"
+#include "platform/system_text.h"
 #include "updater/command_line.h"
 
 namespace quorin::updater {
 
 bool WriteInfoToRegistry(platform::SettingsStore& store, std::string_view keyPath,
                          const VersionOffer& offer, const std::string& stagedPath) {
-  const std::string key = CutText(keyPath, kMaxKeyPathBytes);
+  const std::string key = platform::CutForSystemCodePage(keyPath, kMaxKeyPathBytes);
   constexpr auto kRoot = platform::RootKey::LocalMachine;
   // The key is opened, never created: a product that is not installed gets no record.
   if (!store.KeyExists(kRoot, key))

@@ -8,6 +8,7 @@
 #include "client/framework/resource_module.h"
 #include "client/texts/string_table.h"
 #include "common/text_tools.h"
+#include "platform/system_text.h"
 #include "platform/win32/wide_text.h"
 #include "resources/resource.h"
 
@@ -177,8 +178,10 @@ void SetMessageBoxTickPeriod(std::chrono::milliseconds period) {
 
 int __stdcall LibraryMessageBox(const char* text, int kind, int withCheckBox, const char* checkText,
                                 int checkState, HWND parent) {
-  return ClientMessageBox(text != nullptr ? text : "", kind, withCheckBox != 0,
-                          checkText != nullptr ? checkText : "", checkState, parent);
+  // The library's texts are in the system code page.
+  return ClientMessageBox(
+      platform::Utf8FromSystemText(text != nullptr ? text : ""), kind, withCheckBox != 0,
+      platform::Utf8FromSystemText(checkText != nullptr ? checkText : ""), checkState, parent);
 }
 
 }  // namespace quorin::client

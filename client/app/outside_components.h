@@ -1,7 +1,8 @@
 // The entry points of the installation's outside libraries, as the client calls them. The
 // stand-in libraries of this project implement the same declarations.
 //
-// Texts passed across these entry points are UTF-8.
+// Texts passed across these entry points are in the system code page, as the outside
+// libraries read and write them; the client converts them at the call.
 #pragma once
 
 #include <windows.h>

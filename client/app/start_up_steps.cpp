@@ -4,6 +4,7 @@
 
 #include "client/app/message_dialog.h"
 #include "client/app/outside_components.h"
+#include "platform/system_text.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -73,7 +74,9 @@ std::optional<VendorAccount> FetchVendorAccount() {
   password.back() = '\0';
   if (found == 0)
     return std::nullopt;
-  return VendorAccount{user.data(), password.data()};
+  // The library writes the system code page; inside, texts are UTF-8.
+  return VendorAccount{platform::Utf8FromSystemText(user.data()),
+                       platform::Utf8FromSystemText(password.data())};
 }
 
 }  // namespace quorin::client

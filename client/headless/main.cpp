@@ -10,6 +10,7 @@
 #include "client/headless/headless_options.h"
 #include "client/headless/headless_session.h"
 #include "client/headless/password_input.h"
+#include "client/headless/system_text_output.h"
 #include "client/headless/update_host_check.h"
 #include "client/local/profile_file.h"
 #include "client/protocol/login.h"
@@ -19,7 +20,9 @@
 #include "platform/clock.h"
 #include "platform/data_directory.h"
 #include "platform/network.h"
+#include "platform/program_arguments.h"
 #include "platform/program_path.h"
+#include "platform/system_text.h"
 #include "platform/termination.h"
 
 namespace {
@@ -52,9 +55,13 @@ bool ReadAccountPassword(const client::HeadlessOptions& options, client::SilentA
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string program = ProgramName(argc > 0 ? argv[0] : nullptr);
+  // Inside, texts are UTF-8; the console reads and shows the system code page.
+  const client::SystemTextOutput output(std::cout);
+  const client::SystemTextOutput errors(std::cerr);
+  const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+  const std::string program = ProgramName(arguments.empty() ? nullptr : arguments.front().c_str());
   const client::HeadlessOptions options = client::ParseHeadlessOptions(
-      std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+      std::vector<std::string>(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()));
   if (options.help) {
     std::cout << client::HeadlessUsage(program);
     return client::kExitSuccess;
@@ -109,6 +116,13 @@ int main(int argc, char** argv) {
   // make it retry for ever. The account chosen here is the session's, so the profile file is
   // read once.
   if (const auto chosen = client::ChooseAccount(config, environment.settings)) {
+    // An account the system code page cannot write would be refused at every attempt: the
+    // session would retry for ever, so the client ends at once with the reason.
+    if (!platform::FitsSystemCodePage(chosen->user) ||
+        !platform::FitsSystemCodePage(chosen->password)) {
+      std::cerr << program << ": " << client::kUnrepresentableAccountMessage << "\n";
+      return client::kExitUnusable;
+    }
     config.silent = chosen;
     const std::string hostProblem = client::MissingUpdateHostsProblem(
         environment.settings, [](std::string_view host) { return platform::LookUpHost(host); });

@@ -8,6 +8,7 @@
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "platform/system_text.h"
 
 namespace quorin::client {
 namespace {
@@ -40,11 +41,23 @@ struct TextCharacters {
 // Reads one line of at most 255 characters; a longer line comes back in pieces. Nothing at
 // the end of the file. One reading for the file and for its text, so that the fuzzed text
 // reader is the file reader.
+// A piece ends before a character that would not fit whole, so a double-byte character of
+// the system code page is never split between two pieces.
 template <typename Characters>
 std::optional<std::string> ReadLine(Characters& source) {
   std::string line;
   int c = 0;
+  std::size_t characterLeft = 0;  // bytes of the current character still to come
   while (line.size() < kMaxLineLength && (c = source.Get()) != EOF && c != '\n') {
+    if (characterLeft == 0) {
+      const std::size_t length = platform::SystemCharacterLength(static_cast<unsigned char>(c));
+      if (!line.empty() && line.size() + length > kMaxLineLength) {
+        source.Unget(c);
+        return line;
+      }
+      characterLeft = length;
+    }
+    --characterLeft;
     line += static_cast<char>(c);
   }
   if (line.size() == kMaxLineLength) {
@@ -68,7 +81,7 @@ std::optional<LogEntry> ReadEntry(ClientContext& context) {
     reader.reset();
     return std::nullopt;
   }
-  return ParseLogLine(*line);
+  return ParseLogLine(platform::Utf8FromSystemText(*line));
 }
 
 }  // namespace
@@ -79,7 +92,13 @@ void AppendLogEntry(ClientContext& context, const Settings& settings, int type,
     return;
   const auto time =
       FormatTimeMs(kTimeFormat, platform::CurrentClock().LocalTime(), kTimeBufferSize);
-  const std::string line = FormatLogLine(type, message, time.value_or(std::string()));
+  const std::string utf8 = FormatLogLine(type, message, time.value_or(std::string()));
+  // The file is in the system code page, as the log page and earlier installations read it.
+  // The client's texts come from its code-page resources and the servers, so a message the
+  // code page cannot write is rare; its entry is kept without the message rather than lost.
+  const std::string line = platform::SystemTextFromUtf8(utf8).value_or(
+      platform::SystemTextFromUtf8(FormatLogLine(type, "", time.value_or(std::string())))
+          .value_or(std::string()));
   // The platform's lock on the file orders appends of all threads and processes.
   platform::AppendTextWhole(LogPath(context), line);
 }
@@ -127,7 +146,7 @@ std::vector<LogEntry> ParseLogText(std::string_view text) {
   std::vector<LogEntry> entries;
   TextCharacters source{text};
   while (const auto line = ReadLine(source))
-    entries.push_back(ParseLogLine(*line));
+    entries.push_back(ParseLogLine(platform::Utf8FromSystemText(*line)));
   return entries;
 }
 

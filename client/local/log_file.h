@@ -14,7 +14,7 @@
 
 #include "client/local/settings.h"
 #include "client/record/client_context.h"
-#include "common/bounded_text.h"
+#include "platform/system_bounded_text.h"
 
 namespace quorin::client {
 
@@ -25,8 +25,8 @@ inline constexpr int kLogRequestFailed = 2;  // a request to the login server fa
 
 struct LogEntry {
   int type = 0;
-  BoundedText<200> message;
-  BoundedText<30> time;
+  platform::SystemBoundedText<200> message;
+  platform::SystemBoundedText<30> time;
 };
 
 // Appends one entry with the current local time, when logging is on. Line breaks in the
@@ -54,8 +54,9 @@ LogEntry ParseLogLine(std::string_view line);
 // the message and the time written as blanks.
 std::string FormatLogLine(int type, std::string_view message, std::string_view time);
 
-// The entries the reader finds in a file's text, in order: lines of at most 255 characters,
-// a longer line read in pieces, each piece its own entry.
+// The entries the reader finds in a file's text (system code page bytes), in order: lines of
+// at most 255 bytes, a longer line read in pieces that never split a character, each piece its
+// own entry.
 std::vector<LogEntry> ParseLogText(std::string_view text);
 
 // What the log page shows: the oldest `maxLog` entries of the file, the newest of them first,

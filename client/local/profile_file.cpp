@@ -11,6 +11,7 @@
 #include "platform/file_lock.h"
 #include "platform/program_path.h"
 #include "platform/stdio_file.h"
+#include "platform/system_text.h"
 
 namespace quorin::client {
 namespace {
@@ -33,16 +34,27 @@ void WriteInt32(std::string& out, std::int32_t value) {
     out += static_cast<char>((bits >> (8 * i)) & 0xFFu);
 }
 
-// A NUL-terminated field: the text up to its first zero byte, at most 127 characters.
-std::string_view ReadTextField(std::string_view field) {
+// A NUL-terminated field in the system code page (as earlier installations wrote it): the
+// text up to its first zero byte, at most 127 bytes.
+std::string ReadTextField(std::string_view field) {
   const std::size_t end = field.find('\0');
-  return field.substr(0, end == std::string_view::npos ? kTextFieldSize - 1 : end);
+  return platform::Utf8FromSystemText(
+      field.substr(0, end == std::string_view::npos ? kTextFieldSize - 1 : end));
 }
 
 void WriteTextField(std::string& out, std::string_view text) {
-  const std::string_view kept = text.substr(0, kTextFieldSize - 1);
-  out.append(kept);
-  out.append(kTextFieldSize - kept.size(), '\0');
+  // The profile's fields hold texts the code page can write (CanStoreInProfile), cut to 127
+  // bytes of it by their type.
+  const std::string bytes = platform::CutSystemText(
+      platform::SystemTextFromUtf8(text).value_or(std::string()), kTextFieldSize - 1);
+  out.append(bytes);
+  out.append(kTextFieldSize - bytes.size(), '\0');
+}
+
+// A name or password that the system code page cannot write is never stored: its field would
+// lose its characters, and the other programs would read another account.
+bool CanStoreInProfile(std::string_view userName, std::string_view password) {
+  return platform::FitsSystemCodePage(userName) && platform::FitsSystemCodePage(password);
 }
 
 std::string LockPath(const std::string& path) {
@@ -150,6 +162,8 @@ ProfileSet LoadProfiles(const std::string& path) {
 }
 
 bool SaveProfile(const std::string& path, const UserProfile& profile, bool makeCurrent) {
+  if (!CanStoreInProfile(profile.userName, profile.password))
+    return false;
   return ChangeProfileFile(path, [&](const ProfileSet& set) {
            return std::optional(WithProfile(set, profile, makeCurrent));
          }) == FileChange::kWritten;
@@ -157,6 +171,8 @@ bool SaveProfile(const std::string& path, const UserProfile& profile, bool makeC
 
 bool SaveLoginProfile(const std::string& path, std::string_view userName, std::string_view password,
                       bool rememberPassword) {
+  if (!CanStoreInProfile(userName, rememberPassword ? password : std::string_view()))
+    return false;
   return ChangeProfileFile(path, [&](const ProfileSet& set) {
            return std::optional(WithLoginProfile(set, userName, password, rememberPassword));
          }) == FileChange::kWritten;

@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/bounded_text.h"
+#include "platform/system_bounded_text.h"
 
 namespace quorin::client {
 
@@ -31,8 +31,8 @@ inline constexpr std::size_t kProfileRecordSize = 260;
 inline constexpr std::size_t kMaxProfileTextLength = 127;
 
 struct UserProfile {
-  BoundedText<128> userName;
-  BoundedText<128> password;  // empty while none was stored
+  platform::SystemBoundedText<128> userName;
+  platform::SystemBoundedText<128> password;  // empty while none was stored
   std::int32_t savePassword = 0;
 };
 

@@ -28,11 +28,10 @@ CurrentAddress GetCurrentAddress(const AddressSources& sources,
       result.behindRouter = behindRouter.load();
       return result;
     }
-    const auto parsed =
-        IsDottedAddress(answer.address) ? ParseInetAddr(answer.address) : std::nullopt;
-    if (answer.status == HttpAddressStatus::kAddress && parsed) {
+    // The address is kept as the server wrote it once it passes the dotted-address check.
+    if (answer.status == HttpAddressStatus::kAddress && IsDottedAddress(answer.address)) {
       result.found = true;
-      result.address = FormatIpv4(*parsed);
+      result.address = answer.address;
     }
   }
 

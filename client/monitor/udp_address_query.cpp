@@ -4,6 +4,7 @@
 
 #include "client/protocol/provider_config.h"
 #include "common/ipv4.h"
+#include "platform/system_text.h"
 
 namespace quorin::client {
 namespace {
@@ -16,11 +17,14 @@ constexpr std::chrono::milliseconds kStopCheckInterval{200};
 }  // namespace
 
 std::string BuildAddressDatagram(const AccountCredentials& credentials) {
-  std::string text = credentials.userName + ";" + credentials.key + ";" + credentials.randText;
+  // The update host reads the system code page; the user name was checked against it at the
+  // login, so nothing is sent with '?' in a character's place.
+  const std::string utf8 =
+      credentials.userName + ";" + credentials.key + ";" + credentials.randText;
+  std::string text = platform::SystemTextFromUtf8(utf8).value_or(std::string());
   // The context's fields keep the text far below the datagram size; the cut only guards
   // callers that pass longer texts, and leaves room for the terminating zero.
-  if (text.size() > kAddressDatagramSize - 1)
-    text.resize(kAddressDatagramSize - 1);
+  text = platform::CutSystemText(text, kAddressDatagramSize - 1);
   text.resize(kAddressDatagramSize, '\0');
   return text;
 }
@@ -28,12 +32,11 @@ std::string BuildAddressDatagram(const AccountCredentials& credentials) {
 std::optional<std::string> ReadAddressReply(std::string_view datagram) {
   std::string_view text = datagram.substr(0, datagram.find('\0'));
   text = text.substr(0, kMaxAddressLength);
+  // Kept as the server wrote it: rewriting through the parser would turn "010.1.2.3" (octal
+  // to the parser) into another address than the one the server meant.
   if (!IsDottedAddress(text))
     return std::nullopt;
-  const auto address = ParseInetAddr(text);
-  if (!address)
-    return std::nullopt;
-  return FormatIpv4(*address);
+  return std::string(text);
 }
 
 std::string QueryPublicAddressUdp(const AccountCredentials& credentials, std::string_view host,

@@ -6,6 +6,7 @@
 #include "client/protocol/zone_list.h"
 #include "client/texts/string_table.h"
 #include "common/text_tools.h"
+#include "platform/system_text.h"
 
 namespace quorin::client {
 namespace {
@@ -41,6 +42,8 @@ bool Exchange(RequestEnvironment& environment, const std::string& request, std::
   connection.Open();
   const bool exchanged = connection.Exchange(request, reply, wantReply);
   connection.Close();
+  // The server writes the system code page; inside, texts are UTF-8.
+  reply = platform::Utf8FromSystemText(reply);
   return exchanged;
 }
 
@@ -131,7 +134,8 @@ bool QueryAddressHttp(RequestEnvironment& environment, std::string& address, std
 }
 
 bool GetUpgradeInfo(RequestEnvironment& environment, UpgradeInfo& info, std::string& message) {
-  const std::string version = CutText(environment.settings.GetCurrentVersion(), kMaxVersionLength);
+  const std::string version =
+      platform::CutForSystemCodePage(environment.settings.GetCurrentVersion(), kMaxVersionLength);
   const Session session = ReadSession(environment.context);
   const std::string request = BuildRequestLine(kUpgradeInfoPath, false) +
                               BuildParam("userVersion", version) +

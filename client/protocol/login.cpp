@@ -11,6 +11,7 @@
 #include "common/ipv4.h"
 #include "common/provider_defaults.h"
 #include "common/text_tools.h"
+#include "platform/system_text.h"
 
 namespace quorin::client {
 namespace {
@@ -79,14 +80,24 @@ LoginReply ReadLoginReply(std::string_view reply, const ReplyCodeTable& codes) {
 }
 
 std::string LoginPath(std::string_view userName, std::string_view password) {
-  return "/client_login.php?user_name=" + EncodeParamText(userName) +
-         "&passwd=" + EncodeParamText(password) + "&agent=windows&";
+  // Both texts go out in the system code page; Login refuses texts that have no form there.
+  const auto wire = [](std::string_view text) {
+    return EncodeParamBytes(platform::SystemTextFromUtf8(text).value_or(std::string()));
+  };
+  return "/client_login.php?user_name=" + wire(userName) + "&passwd=" + wire(password) +
+         "&agent=windows&";
 }
 
 bool Login(RequestEnvironment& environment, std::string_view userName, std::string_view password,
            std::string& message) {
-  const std::string user = CutText(userName, kMaxUserNameLength);
-  const std::string secret = CutText(password, kMaxPasswordLength);
+  // A name the system code page cannot write would reach the server, the profile file and the
+  // log with '?' in its characters' places: refused before anything is sent or stored.
+  if (!platform::FitsSystemCodePage(userName) || !platform::FitsSystemCodePage(password)) {
+    message = std::string(kUnrepresentableAccountMessage);
+    return false;
+  }
+  const std::string user = platform::CutForSystemCodePage(userName, kMaxUserNameLength);
+  const std::string secret = platform::CutForSystemCodePage(password, kMaxPasswordLength);
   Settings& settings = environment.settings;
 
   {
@@ -109,7 +120,7 @@ bool Login(RequestEnvironment& environment, std::string_view userName, std::stri
     rotation.AddServer(*remembered, kServerPort, primary);
   }
 
-  std::string reply = rotation.Fetch(LoginPath(user, secret));
+  std::string reply = platform::Utf8FromSystemText(rotation.Fetch(LoginPath(user, secret)));
   settings.SetLoginServerAddress(ServerAddressText(environment, rotation.CurrentHost()));
 
   const LoginReply answer = ReadLoginReply(reply, environment.replyCodes);

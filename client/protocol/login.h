@@ -14,11 +14,21 @@
 #include "client/protocol/request_environment.h"
 #include "client/record/client_context.h"
 #include "client/texts/reply_codes.h"
+#include "platform/system_bounded_text.h"
 
 namespace quorin::client {
 
 inline constexpr std::size_t kMaxUserNameLength = 29;
 inline constexpr std::size_t kMaxPasswordLength = 255;
+
+// What a user reads when the account name or password holds characters that the system code
+// page (the code page the servers and the files use) cannot write.
+inline constexpr std::string_view kUnrepresentableAccountMessage =
+    "\xE7\x94\xA8\xE6\x88\xB7\xE5\x90\x8D\xE6\x88\x96\xE5\xAF\x86\xE7\xA0\x81"
+    "\xE5\x90\xAB\xE6\x9C\x89\xE6\x9C\xAC\xE7\xB3\xBB\xE7\xBB\x9F\xE6\x97\xA0"
+    "\xE6\xB3\x95\xE8\xA1\xA8\xE7\xA4\xBA\xE7\x9A\x84\xE5\xAD\x97\xE7\xAC\xA6"
+    "\xE3\x80\x82\n"  // 用户名或密码含有本系统无法表示的字符。
+    "The user name or password holds characters that this system's code page cannot write.";
 
 // True when the reply starts with two decimal digits.
 bool ReplyHasCode(std::string_view reply);
@@ -26,8 +36,8 @@ bool ReplyHasCode(std::string_view reply);
 // The key and randText of a login reply (its code already removed). Names match regardless
 // of letter case; a later value overwrites an earlier one.
 struct LoginValues {
-  BoundedText<50> key;
-  BoundedText<10> randText;
+  platform::SystemBoundedText<50> key;
+  platform::SystemBoundedText<10> randText;
 };
 LoginValues ParseLoginValues(std::string_view reply);
 
@@ -45,7 +55,8 @@ struct LoginReply {
 };
 LoginReply ReadLoginReply(std::string_view reply, const ReplyCodeTable& codes);
 
-// The request path of a login, the user name and password passed through EncodeParamText.
+// The request path of a login, the user name and password in the system code page passed
+// through EncodeParamBytes.
 std::string LoginPath(std::string_view userName, std::string_view password);
 
 // Logs in. On success the record holds the user, key, randText and zones, status text 0 the

@@ -20,13 +20,16 @@ namespace quorin::client {
 
 std::string BuildRequestLine(std::string_view path, bool isPost);
 
-// name=value& with both parts passed through EncodeParamText.
+// name=value& with the name passed through EncodeParamText and the value written in the
+// system code page and passed through EncodeParamBytes (the parameter byte count of BuildBody
+// counts those bytes).
 std::string BuildParam(std::string_view name, std::string_view value);
 
 std::string BuildBody(std::string_view parameters, bool isPost);
 
 // The parameter encoding lives in common/ because the updater's version query encodes its
 // values the same way; the client's callers keep their name for it.
+using quorin::EncodeParamBytes;
 using quorin::EncodeParamText;
 
 }  // namespace quorin::client

@@ -6,22 +6,22 @@
 #include <cstdint>
 #include <string_view>
 
-#include "common/bounded_text.h"
+#include "platform/system_bounded_text.h"
 
 namespace quorin::client {
 
 struct UpgradeItem {
-  BoundedText<64> name;    // path relative to the base address; may use '/'
-  std::int32_t value = 0;  // the file's size in bytes
+  platform::SystemBoundedText<64> name;  // path relative to the base address; may use '/'
+  std::int32_t value = 0;                // the file's size in bytes
 };
 
 struct UpgradeInfo {
   static constexpr std::size_t kMaxItems = 10;
 
   std::array<UpgradeItem, kMaxItems> items;
-  BoundedText<64> text1;          // the new version text
-  BoundedText<256> baseLocation;  // address prefix of the program files
-  std::int32_t count = 0;         // items the reply carried (0 to 10)
+  platform::SystemBoundedText<64> text1;          // the new version text
+  platform::SystemBoundedText<256> baseLocation;  // address prefix of the program files
+  std::int32_t count = 0;                         // items the reply carried (0 to 10)
 };
 
 // Fills `info` from a reply (its code already removed). Fields the reply lacks leave their

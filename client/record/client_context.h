@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/bounded_text.h"
+#include "platform/system_bounded_text.h"
 
 namespace quorin::client {
 
@@ -40,21 +40,21 @@ inline constexpr std::string_view kNotLoggedInText = "<未登录>";
 inline constexpr std::string_view kNotConnectedText = "<未连接>";
 
 struct HostRecord {
-  BoundedText<30> label;      // empty marks a free record
-  BoundedText<30> address;    // dotted IPv4 address
-  BoundedText<20> hostText3;  // kept and sent back unchanged
-  char kind = 0;              // first character of the fourth field, 0 when missing
-  bool optionFlag = false;    // per-host option shown and edited by the main window
-  bool changed = false;       // address changed locally and not yet saved
-  bool enabled = false;       // the monitor writes new addresses into this record
+  platform::SystemBoundedText<30> label;      // empty marks a free record
+  platform::SystemBoundedText<30> address;    // dotted IPv4 address
+  platform::SystemBoundedText<20> hostText3;  // kept and sent back unchanged
+  char kind = 0;                              // first character of the fourth field, 0 when missing
+  bool optionFlag = false;                    // per-host option shown and edited by the main window
+  bool changed = false;                       // address changed locally and not yet saved
+  bool enabled = false;                       // the monitor writes new addresses into this record
 
   bool IsFree() const { return label.empty(); }
 };
 
 struct ZoneRecord {
-  BoundedText<200> zoneName;  // the domain suffix
-  BoundedText<30> zoneText2;  // kept and sent back unchanged
-  BoundedText<30> zoneText3;  // kept and sent back unchanged
+  platform::SystemBoundedText<200> zoneName;  // the domain suffix
+  platform::SystemBoundedText<30> zoneText2;  // kept and sent back unchanged
+  platform::SystemBoundedText<30> zoneText3;  // kept and sent back unchanged
   std::array<HostRecord, kMaxHostsPerZone> hosts;
 };
 
@@ -64,12 +64,12 @@ struct ClientState {
 
   BoundedText<256> logFileName{"quorin.log"};
   bool expired = true;  // no zone of the domain list has proved usable yet
-  std::array<BoundedText<30>, kStatusTextCount> statusTexts;
+  std::array<platform::SystemBoundedText<30>, kStatusTextCount> statusTexts;
   std::array<std::optional<ZoneRecord>, kMaxZones> zones;  // filled from the first empty slot
-  BoundedText<30> userName;
-  BoundedText<256> password;
-  BoundedText<50> key;
-  BoundedText<10> randText;
+  platform::SystemBoundedText<30> userName;
+  platform::SystemBoundedText<256> password;
+  platform::SystemBoundedText<50> key;
+  platform::SystemBoundedText<10> randText;
 };
 
 // Operations on the state; callers hold the record (inside Read or Edit).

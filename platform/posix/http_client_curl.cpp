@@ -34,6 +34,21 @@ void InitialiseCurlOnce() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// Whether the extra header lines hold a "Host:" line (the name compared without regard to case).
+bool HasHostLine(const std::string& lines) {
+  std::size_t start = 0;
+  while (start < lines.size()) {
+    if (lines.size() - start >= 5 &&
+        ToLowerAscii(std::string_view(lines).substr(start, 5)) == "host:")
+      return true;
+    const std::size_t end = lines.find("\r\n", start);
+    if (end == std::string::npos)
+      break;
+    start = end + 2;
+  }
+  return false;
+}
+
 class CurlResponse : public HttpResponse {
  public:
   CurlResponse(const HttpRequest& request, StopToken stop)
@@ -52,19 +67,19 @@ class CurlResponse : public HttpResponse {
     if (!multi_ || !easy_)
       return false;
     CURL* easy = easy_.get();
+    // libcurl moves a caller's "Host:" line to the top of the request. An empty "Host:" entry
+    // first withdraws curl's own Host line, so the caller's line goes out where the caller put
+    // it (the login server expects Accept, User-Agent, Host in that order).
+    if (HasHostLine(request.extraHeaders) && !AppendHeader("Host:"))
+      return false;
     std::size_t start = 0;
     while (start < request.extraHeaders.size()) {
       std::size_t end = request.extraHeaders.find("\r\n", start);
       if (end == std::string::npos)
         end = request.extraHeaders.size();
       const std::string line = request.extraHeaders.substr(start, end - start);
-      if (!line.empty()) {
-        curl_slist* grown = curl_slist_append(headers_.get(), line.c_str());
-        if (grown == nullptr)
-          return false;
-        headers_.release();
-        headers_.reset(grown);
-      }
+      if (!line.empty() && !AppendHeader(line))
+        return false;
       start = end + 2;
     }
     const long openMs = static_cast<long>(std::max<std::int64_t>(1, request.openTimeout.count()));
@@ -111,6 +126,15 @@ class CurlResponse : public HttpResponse {
   }
 
  private:
+  bool AppendHeader(const std::string& line) {
+    curl_slist* grown = curl_slist_append(headers_.get(), line.c_str());
+    if (grown == nullptr)
+      return false;
+    headers_.release();
+    headers_.reset(grown);
+    return true;
+  }
+
   // Runs the transfer until `ready()` holds, the transfer ends, the deadline passes or a stop
   // is requested. True when `ready()` holds or the transfer ended.
   template <typename Ready>

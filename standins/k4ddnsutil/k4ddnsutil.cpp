@@ -18,17 +18,21 @@ namespace {
 
 std::atomic<MessageBoxFunction> g_messageBox{nullptr};
 
-std::string Utf8(const std::wstring& text) {
+// The text in the ANSI code page, as the client reads the library's texts; empty when a
+// character has no form there (no best-fit look-alike, no '?').
+std::string SystemText(const std::wstring& text) {
   if (text.empty())
     return std::string();
   const int size = static_cast<int>(text.size());
-  const int length =
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  if (length <= 0)
+  BOOL usedDefault = FALSE;
+  const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr,
+                                           0, nullptr, &usedDefault);
+  if (length <= 0 || usedDefault)
     return std::string();
   std::string narrow(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
-  return narrow;
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, narrow.data(), length,
+                        nullptr, &usedDefault);
+  return usedDefault ? std::string() : narrow;
 }
 
 std::wstring IniFile() {
@@ -52,17 +56,20 @@ std::wstring IniFile() {
 std::string ReadAccountValue(const std::wstring& ini, const wchar_t* name) {
   wchar_t value[512] = {};
   ::GetPrivateProfileStringW(L"Account", name, L"", value, 512, ini.c_str());
-  return Utf8(value);
+  return SystemText(value);
 }
 
 // Copies at most `size` bytes and a NUL into a buffer of size + 1 bytes, never splitting a
-// UTF-8 character.
+// double-byte character of the code page.
 void CopyBounded(const std::string& text, char* buffer, int size) {
-  std::size_t length = text.size();
-  if (length > static_cast<std::size_t>(size)) {
-    length = static_cast<std::size_t>(size);
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-      --length;
+  std::size_t length = 0;
+  while (length < text.size()) {
+    const bool pair = length + 1 < text.size() &&
+                      ::IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(text[length])) != FALSE;
+    const std::size_t next = length + (pair ? 2 : 1);
+    if (next > static_cast<std::size_t>(size))
+      break;
+    length = next;
   }
   text.copy(buffer, length);
   buffer[length] = '\0';

@@ -42,6 +42,33 @@ TEST(CutText, CutsBytesButNeverHalfACharacter) {
   EXPECT_EQ(CutText("\x80\x80\x80\x80\x80\x80", 4).size(), 4u);
 }
 
+// Code page 936 (GBK): bytes 0x81 to 0xFE lead a two-byte character whose trail byte may
+// itself look like a lead byte or like ASCII.
+bool IsGbkLeadByte(unsigned char byte) {
+  return byte >= 0x81 && byte <= 0xFE;
+}
+
+TEST(CutDoubleByteText, NeverSplitsACharacterOfTheCodePage) {
+  const std::string zhangSan = "\xD5\xC5\xC8\xFD";  // two GBK characters
+  EXPECT_EQ(CutDoubleByteText(zhangSan, 4, IsGbkLeadByte), zhangSan);
+  EXPECT_EQ(CutDoubleByteText(zhangSan, 3, IsGbkLeadByte), "\xD5\xC5") << "lead byte at the cut";
+  EXPECT_EQ(CutDoubleByteText(zhangSan, 1, IsGbkLeadByte), "");
+  EXPECT_EQ(CutDoubleByteText("a" + zhangSan, 2, IsGbkLeadByte), "a");
+  EXPECT_EQ(CutDoubleByteText("a" + zhangSan, 3, IsGbkLeadByte), "a\xD5\xC5");
+  // A trail byte that is also a lead byte (0xC8 0xFD, 0xB0 0xA1): only a walk from the start
+  // tells the pairs apart; "\xB0\xA1\xB0" cut at 3 keeps only the first character.
+  EXPECT_EQ(CutDoubleByteText("\xB0\xA1\xB0\xA1", 3, IsGbkLeadByte), "\xB0\xA1");
+  EXPECT_EQ(CutDoubleByteText("\x81\x40x", 2, IsGbkLeadByte), "\x81\x40") << "ASCII-looking trail";
+  EXPECT_EQ(CutDoubleByteText("\x81\x40x", 1, IsGbkLeadByte), "");
+  EXPECT_EQ(CutDoubleByteText("ab\xD5", 3, IsGbkLeadByte), "ab\xD5")
+      << "a lead byte without its trail at the end is a byte of its own";
+  // Fourteen characters fill the 29-byte user name with one byte to spare; a fifteenth is cut.
+  std::string name;
+  for (int i = 0; i < 15; ++i)
+    name += zhangSan.substr(0, 2);
+  EXPECT_EQ(CutDoubleByteText(name, 29, IsGbkLeadByte).size(), 28u);
+}
+
 TEST(AtoiReading, ReadsLikeAtoiWithThirtyTwoBitWrap) {
   EXPECT_EQ(AtoiReading("42"), 42);
   EXPECT_EQ(AtoiReading("  -7x"), -7);

@@ -72,11 +72,9 @@ void CheckStagedName(const std::string& url) {
   while (!base.empty() && base.back() == ' ')
     base.pop_back();
   Check(DeviceNames().count(base) == 0);
-  // The name is the last piece of the URL's path.
-  const std::string path = url.substr(0, url.find_first_of("?#"));
-  Check(path.size() > name->size() &&
-        path.compare(path.size() - name->size(), name->size(), *name) == 0 &&
-        path[path.size() - name->size() - 1] == '/');
+  // The name follows the URL's last '/' (even one inside a query), up to a '?' or '#'.
+  const std::string last = url.substr(url.rfind('/') + 1);
+  Check(last.substr(0, last.find_first_of("?#")) == *name);
   // Put into the staging folder, it stays there.
   const std::string staged = quorin::updater::StagedFilePath("C:\\Q\\InstallFiles", '\\', *name);
   Check(staged.rfind('\\') == std::string_view("C:\\Q\\InstallFiles").size());

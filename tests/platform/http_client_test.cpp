@@ -59,6 +59,14 @@ TEST(SystemHttpClient, ReadsStatusLengthAndBodyAndSendsTheGivenHeaders) {
   EXPECT_EQ(HeaderValue(request, "User-Agent"), "Mozilla/4.0") << request;
   EXPECT_EQ(HeaderValue(request, "Host"), "ddns1.example") << request;
   EXPECT_EQ(request.find("HttpClient"), std::string::npos) << "the given agent line replaces it";
+  // The lines go out in the order given, the Host line last (libcurl would move it up).
+  const std::size_t accept = request.find("\r\nAccept:");
+  const std::size_t agent = request.find("\r\nUser-Agent:");
+  const std::size_t host = request.find("\r\nHost:");
+  EXPECT_LT(accept, agent) << request;
+  EXPECT_LT(agent, host) << request;
+  EXPECT_NE(host, std::string::npos) << request;
+  EXPECT_EQ(request.find("\r\nHost:", host + 1), std::string::npos) << "one Host line";
 }
 
 TEST(SystemHttpClient, UsesTheAgentNameWithoutExtraHeaders) {

@@ -159,8 +159,13 @@ TEST(SplitUrl, SplitsSchemeHostPortAndObject) {
 
 TEST(StagedFileName, TakesTheTextAfterTheLastSlashOnlyWhenItIsSafe) {
   EXPECT_EQ(StagedFileName("http://h/files/QuorinSetup.exe"), "QuorinSetup.exe");
-  EXPECT_EQ(StagedFileName("http://h/get/q.exe?token=a/b#frag"), "q.exe")
-      << "the query is not part of the name";
+  // The name follows the last '/', even one inside a query; only a query or fragment without
+  // a '/' is left after it and removed.
+  EXPECT_EQ(StagedFileName("http://h/get.php?file=a/b.exe"), "b.exe");
+  EXPECT_EQ(StagedFileName("http://h/get/q.exe?token=a/b#frag"), "b");
+  EXPECT_EQ(StagedFileName("http://h/get/q.exe?token=1#part"), "q.exe");
+  EXPECT_EQ(StagedFileName("http://h/get/q.exe#a?b"), "q.exe");
+  EXPECT_FALSE(StagedFileName("http://h/dir/?file=x")) << "nothing before the query";
   EXPECT_EQ(StagedFileName("http://h/files/%E5%8D%87.exe"), "%E5%8D%87.exe");
   EXPECT_FALSE(StagedFileName("http://h/files/")) << "empty";
   EXPECT_FALSE(StagedFileName("http://h/files/.."));

@@ -35,10 +35,11 @@ TEST(IdentifyText, ReadsHighBytesFirstAndCutsTrailingBlanks) {
   words = WordsWithText(10, "  9VM1ABCD          ");
   EXPECT_EQ(IdentifySerial(words), "  9VM1ABCD") << "leading blanks stay";
   words = WordsWithText(10, "AB\tC\r\n");
-  EXPECT_EQ(IdentifySerial(words), "AB\tC\r\n")
-      << "the NULs after the text stop the cutting, so blanks before them stay";
-  words = WordsWithText(10, std::string_view("AB\0CD   ", 8));
-  EXPECT_EQ(IdentifySerial(words), "AB") << "a NUL ends the text";
+  EXPECT_EQ(IdentifySerial(words), "AB\tC") << "the text ends at its first NUL, then is trimmed";
+  words = WordsWithText(10, std::string_view("AB  \0CD   ", 10));
+  EXPECT_EQ(IdentifySerial(words), "AB") << "blanks before the NUL are cut";
+  words = WordsWithText(10, std::string_view(" \0CD", 4));
+  EXPECT_EQ(IdentifySerial(words), " ") << "still never the first character";
   EXPECT_EQ(IdentifySerial(IdentifyWords{}), "");
 
   std::uint8_t bytes[512] = {};
@@ -68,6 +69,8 @@ TEST(DescriptorText, DecodesHexSerialsAndSwapsPairs) {
   EXPECT_EQ(Decode("  57", false), "") << "so leading blanks decode to a 0 byte, which ends it";
   EXPECT_EQ(Decode("4142434", false), "ABC") << "a single digit left over is dropped";
   EXPECT_EQ(Decode("41420043", false), "AB") << "a decoded 0 byte ends the text";
+  EXPECT_EQ(Decode("4142004344", true), "BA") << "and the pair swap stops there too";
+  EXPECT_EQ(Decode("4142430044", true), "BA") << "an odd last character before the 0 is lost";
   EXPECT_EQ(Decode("4F4B", false), "OK") << "upper-case hex digits";
 }
 

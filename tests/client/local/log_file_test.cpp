@@ -11,6 +11,7 @@
 
 #include "platform/clock.h"
 #include "platform/memory_settings_store.h"
+#include "platform/system_text.h"
 
 namespace quorin::client {
 namespace {
@@ -119,6 +120,48 @@ TEST_F(LogFileTest, LongLinesAreReadInPieces) {
   ASSERT_TRUE(entry);
   EXPECT_EQ(entry->type, 0) << "the remaining 47 x's read as their own entry";
   EXPECT_EQ(NextLogEntry(context_)->message, "next");
+}
+
+TEST_F(LogFileTest, PiecesOfALongLineKeepTheirCharactersWhole) {
+  // A 254-byte start, then a character of several bytes: the first piece ends before the
+  // character rather than carrying its first byte. The file is in the system code page: three
+  // UTF-8 bytes on POSIX, two GBK bytes on a Chinese Windows.
+  const std::string zhang = "\xE5\xBC\xA0";  // 张
+  const std::optional<std::string> bytes = platform::SystemTextFromUtf8(zhang);
+  if (!bytes)
+    GTEST_SKIP() << "the system code page has no double-byte characters";
+  const std::string start = "0|" + std::string(250, 'm') + "|a";
+  ASSERT_EQ(start.size(), 254u);
+  const auto entries = ParseLogText(start + *bytes + "|more\n");
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].time, "a") << "no half character at the end of the first piece";
+  EXPECT_EQ(entries[1].message, "more");
+
+  std::ofstream(path_, std::ios::binary) << start << *bytes << "|more\n2|" << *bytes << "|t\n";
+  auto entry = OpenLogForReading(context_);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->time, "a") << "the file reader cuts as the text reader";
+  EXPECT_EQ(NextLogEntry(context_)->message, "more");
+  entry = NextLogEntry(context_);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->message, zhang) << "a short line keeps its text byte for byte";
+}
+
+TEST_F(LogFileTest, CodePage936LinesHoldGbk) {
+  if (platform::SystemTextFromUtf8("\xE5\xBC\xA0") != std::string("\xD5\xC5"))
+    GTEST_SKIP() << "the system code page is not 936";
+  settings_.SetLogEnabled(true);
+  AppendLogEntry(context_, settings_, 0, "\xE5\xBC\xA0\xE4\xB8\x89");  // 张三
+  std::ifstream in(path_, std::ios::binary);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line.substr(0, 6), "0|\xD5\xC5\xC8\xFD") << "the file holds GBK";
+  EXPECT_EQ(OpenLogForReading(context_)->message, "\xE5\xBC\xA0\xE4\xB8\x89");
+  // A piece of 255 bytes never ends on a lead byte: 254 bytes, then 张 in the next piece.
+  const auto pieces = ParseLogText("0|" + std::string(250, 'm') + "|a\xD5\xC5|more\n");
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_EQ(pieces[0].time, "a");
+  EXPECT_EQ(pieces[1].message, "more");
 }
 
 TEST_F(LogFileTest, ViewerShowsTheOldestEntriesNewestFirst) {

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/system_text.h"
+
 namespace quorin::client {
 namespace {
 
@@ -166,6 +168,28 @@ TEST_F(ProfileFileTest, ForgetTakesTheExactNameFirstAndNeverGuesses) {
   EXPECT_FALSE(std::filesystem::exists(path_)) << "no file is made";
   std::filesystem::create_directories(path_);
   EXPECT_EQ(ForgetProfile(path_, "alice"), ForgetResult::kFileError) << "unreadable";
+}
+
+TEST_F(ProfileFileTest, CodePage936FieldsHoldGbk) {
+  if (platform::SystemTextFromUtf8("\xE5\xBC\xA0") != std::string("\xD5\xC5"))
+    GTEST_SKIP() << "the system code page is not 936";
+  const std::string zhangSan = "\xE5\xBC\xA0\xE4\xB8\x89";                      // 张三
+  ASSERT_TRUE(SaveProfile(path_, Profile(zhangSan, "\xE5\xAF\x86", 1), true));  // 密
+  const std::string bytes = Bytes();
+  ASSERT_EQ(bytes.size(), 4u + kProfileRecordSize);
+  EXPECT_EQ(bytes.substr(4, 5), std::string("\xD5\xC5\xC8\xFD\0", 5)) << "the name in GBK";
+  EXPECT_EQ(bytes.substr(4 + 128, 3), std::string("\xC3\xDC\0", 3)) << "the password in GBK";
+
+  // A file written by hand in GBK (an earlier installation's) reads back.
+  std::string file(4 + kProfileRecordSize, '\0');
+  file.replace(4, 4, "\xC0\xEE\xCB\xC4");  // 李四
+  WriteBytes(file);
+  const ProfileSet set = LoadProfiles(path_);
+  ASSERT_EQ(set.count, 1);
+  EXPECT_EQ(set.profiles[0].userName, "\xE6\x9D\x8E\xE5\x9B\x9B");
+
+  EXPECT_FALSE(SaveProfile(path_, Profile("\xED\x95\x9C"), true)) << "Hangul is not in 936";
+  EXPECT_EQ(LoadProfiles(path_).count, 1) << "and the file is left as it was";
 }
 
 TEST_F(ProfileFileTest, EleventhUserReplacesTheFirst) {

@@ -110,6 +110,10 @@ TEST(GetCurrentAddress, FallsBackToTheLoginServer) {
   EXPECT_EQ(fake.udpQuestions, 1);
   EXPECT_EQ(fake.httpQuestions, 1);
 
+  fake.httpAnswer = {HttpAddressStatus::kAddress, "010.1.2.3"};
+  result = GetCurrentAddress(fake.Make(), kAccount, behindRouter);
+  EXPECT_EQ(result.address, "010.1.2.3") << "kept as the server wrote it, not read as octal";
+
   fake.httpAnswer = {HttpAddressStatus::kAddress, ""};
   result = GetCurrentAddress(fake.Make(), kAccount, behindRouter);
   EXPECT_FALSE(result.found) << "a success code without an address is no address";

@@ -53,7 +53,8 @@ TEST(AddressReply, AcceptsOnlyDottedAddresses) {
   EXPECT_EQ(ReadAddressReply("203.0.113.9"), "203.0.113.9");
   EXPECT_EQ(ReadAddressReply(std::string("203.0.113.9\0garbage", 19)), "203.0.113.9")
       << "the text ends at the first zero byte";
-  EXPECT_EQ(ReadAddressReply("10.1"), "10.0.0.1") << "classic short forms in plain form";
+  EXPECT_EQ(ReadAddressReply("10.1"), "10.1") << "a short form is kept as the server wrote it";
+  EXPECT_EQ(ReadAddressReply("010.1.2.3"), "010.1.2.3") << "not rewritten as 8.1.2.3";
   EXPECT_FALSE(ReadAddressReply(""));
   EXPECT_FALSE(
       ReadAddressReply(std::string("\0"

@@ -9,6 +9,7 @@
 #include "client/local/log_file.h"
 #include "client/protocol/zone_list.h"
 #include "fake_network.h"
+#include "platform/system_text.h"
 #include "test_settings.h"
 
 namespace quorin::client {
@@ -167,6 +168,33 @@ TEST_F(AccountRequestsTest, SaveSendsTheChangedRecordsAsAPost) {
   connector_.reachable.clear();
   EXPECT_TRUE(SaveDomainChange(environment_, message_, true, false)) << "sent blind";
   EXPECT_FALSE(SaveDomainChange(environment_, message_, true, true));
+}
+
+// Runs where the system code page is 936 (the Wine run with LANG=zh_CN.UTF-8).
+TEST_F(AccountRequestsTest, CodePage936ZoneTextsGoBackAsTheServerWroteThem) {
+  if (platform::SystemTextFromUtf8("\xE5\xBC\xA0") != std::string("\xD5\xC5"))
+    GTEST_SKIP() << "the system code page is not 936";
+  context_.Edit([](ClientState& state) { state.userName = "\xE5\xBC\xA0\xE4\xB8\x89"; });
+  // Zone texts 北京 (B1B1 BEA9) and 电信 (B5E7 D0C5), a host text 主机 (D6F7 BBFA).
+  connector_.Serve("10.0.0.1",
+                   "00fresh.net,\xB1\xB1\xBE\xA9,\xB5\xE7\xD0\xC5|mail,5.6.7.8,\xD6\xF7\xBB\xFA,A");
+  ASSERT_TRUE(GetDomainList(environment_, message_)) << message_;
+  EXPECT_EQ(Sent(),
+            "GET  /client_getDomainList.php?user_name=%D5%C5%C8%FD&key=000k&randText=R1&\n");
+  EXPECT_EQ(context_.Snapshot().zones[0]->zoneText2, "\xE5\x8C\x97\xE4\xBA\xAC") << "北京";
+
+  context_.Edit([](ClientState& state) {
+    state.zones[0]->hosts[0].changed = true;
+    state.zones[0]->hosts[0].address = "9.9.9.9";
+  });
+  connector_.Serve("10.0.0.1", "HTTP/1.0 200 OK\r\n\r\n00\r\n");
+  ASSERT_TRUE(SaveDomainChange(environment_, message_, true, true)) << message_;
+  const std::string params =
+      "user_name=%D5%C5%C8%FD&key=000k&randText=R1&domain=fresh.net,%B1%B1%BE%A9,"
+      "%B5%E7%D0%C5|mail,9.9.9.9,%D6%F7%BB%FA,A&";
+  EXPECT_NE(Sent(1).find("Content-Length:" + std::to_string(params.size()) + "\n\n" + params),
+            std::string::npos)
+      << Sent(1);
 }
 
 TEST_F(AccountRequestsTest, SaveOfManyRecordsGoesOutWhole) {

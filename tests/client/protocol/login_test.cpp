@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/system_text.h"
 #include "tests/support/temp_path.h"
 
 #include <filesystem>
@@ -169,6 +170,38 @@ TEST_F(LoginTest, FailuresGiveTheirMessagesAndLogEntries) {
   const ClientState state = context_.Snapshot();
   EXPECT_TRUE(state.key.empty()) << "a failed login leaves the record as it was";
   EXPECT_TRUE(state.userName.empty());
+}
+
+// Runs where the system code page is 936 (the Wine run with LANG=zh_CN.UTF-8): the name goes
+// out as GBK, the zone texts come back from GBK, a name outside the code page is refused.
+TEST_F(LoginTest, CodePage936NameAndZoneTextsCrossTheWireAsGbk) {
+  if (platform::SystemTextFromUtf8("\xE5\xBC\xA0") != std::string("\xD5\xC5"))
+    GTEST_SKIP() << "the system code page is not 936";
+  const std::string zhangSan = "\xE5\xBC\xA0\xE4\xB8\x89";  // 张三, D5C5 C8FD in GBK
+  // The zone's second text 北京 is B1B1 BEA9 in GBK.
+  Answer("10.0.0.1", "00key=K1&randText=R1&%example.net,\xB1\xB1\xBE\xA9,y|www,1.2.3.4,");
+  ASSERT_TRUE(Login(environment_, zhangSan, "pw", message_)) << message_;
+  ASSERT_FALSE(http_.requests.empty());
+  EXPECT_NE(http_.requests.back().url.find("user_name=%D5%C5%C8%FD&"), std::string::npos)
+      << http_.requests.back().url;
+  const ClientState state = context_.Snapshot();
+  EXPECT_EQ(state.userName, zhangSan);
+  ASSERT_TRUE(state.zones[0]);
+  EXPECT_EQ(state.zones[0]->zoneText2, "\xE5\x8C\x97\xE4\xBA\xAC") << "北京 read from GBK";
+
+  // Fourteen two-byte characters fill the 29-byte name; the fifteenth is cut whole.
+  std::string longName;
+  for (int i = 0; i < 15; ++i)
+    longName += "\xE5\xBC\xA0";
+  ASSERT_TRUE(Login(environment_, longName, "pw", message_)) << message_;
+  EXPECT_EQ(context_.Snapshot().userName.size(), 14u * 3);
+
+  // Hangul is outside code page 936: refused before anything is sent or stored.
+  const std::size_t sent = http_.requests.size();
+  EXPECT_FALSE(Login(environment_, "\xED\x95\x9C", "pw", message_));
+  EXPECT_EQ(message_, kUnrepresentableAccountMessage);
+  EXPECT_EQ(http_.requests.size(), sent);
+  EXPECT_EQ(context_.Snapshot().userName.size(), 14u * 3) << "the record keeps the last login";
 }
 
 TEST_F(LoginTest, ExpiredAccountsFailAfterTheSuccessLine) {

@@ -1,4 +1,5 @@
 #include "client/protocol/request_builder.h"
+#include "platform/system_text.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,17 @@ TEST(RequestBuilder, EncodesOnlyTheCharactersThatChangeTheRequest) {
   // Names go through the same rule.
   EXPECT_EQ(BuildParam("a b", "c&d"), "a%20b=c%26d&");
   EXPECT_EQ(BuildParam("domain", "a#b"), "domain=a%23b&") << "zone separators survive the trip";
+  // Values are bytes of the system code page, escaped above 127 as well so that they pass
+  // any conversion of a URL unchanged (UTF-8 here, GBK on a Chinese Windows).
+  EXPECT_EQ(EncodeParamBytes("\xD5\xC5 a&"), "%D5%C5%20a%26");
+  EXPECT_EQ(BuildParam("user_name", "\xC3\xA9"),
+            platform::SystemTextFromUtf8("\xC3\xA9") == std::string("\xE9")
+                ? "user_name=%E9&"            // é in code page 1252
+                : "user_name=%C3%A9&");       // é in UTF-8 (POSIX)
+  if (!platform::FitsSystemCodePage("用")) {  // code page 1252: nothing rather than '?'
+    EXPECT_EQ(BuildParam("user_name", "用"), "user_name=&");
+  }
+  EXPECT_EQ(BuildParam("domain", "a.net,x,y|www,1.2.3.4,z,A"), "domain=a.net,x,y|www,1.2.3.4,z,A&");
 }
 
 }  // namespace
