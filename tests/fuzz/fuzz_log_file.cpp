@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "client/local/log_file.h"
+#include "platform/system_text.h"
 #include "tests/fuzz/fuzz_target.h"
 
 namespace {
@@ -19,6 +20,11 @@ using quorin::client::ParseLogText;
 void Require(bool condition) {
   if (!condition)
     std::abort();
+}
+
+std::size_t FileBytes(const std::string& text) {
+  const auto inFile = quorin::platform::SystemTextFromUtf8(text);
+  return inFile ? inFile->size() : (text.size() + 2) / 3;
 }
 
 bool OneField(std::string_view text) {
@@ -47,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lineFeeds += c == '\n' ? 1 : 0;
   Require(entries.size() <= lineFeeds + 1 + size / 255);
   for (const LogEntry& entry : entries) {
-    Require(entry.message.size() <= 199 && entry.time.size() <= 29);
+    // The limits count bytes of the file's code page; as UTF-8 a byte may take up to three.
+    Require(FileBytes(entry.message.str()) <= 199 && FileBytes(entry.time.str()) <= 29);
     Require(OneField(entry.message) && OneField(entry.time));
   }
 
@@ -69,8 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string expectedTime = WithoutLineBreaks(time);
   // Fields are not escaped, and the reader trims the line's end (the time's end; a line with
   // an empty time ends with its bar): only such texts come back as they were.
+  // The file is in the system code page: a text it cannot write is not kept as written.
   const bool readsBack = OneField(expectedMessage) && OneField(expectedTime) &&
-                         (expectedTime.empty() || expectedTime.back() != ' ');
+                         (expectedTime.empty() || expectedTime.back() != ' ') &&
+                         quorin::platform::FitsSystemCodePage(expectedMessage) &&
+                         quorin::platform::FitsSystemCodePage(expectedTime);
   Require(written.size() == 2);  // a written entry is always one line of at most 255 characters
   if (readsBack) {
     for (const LogEntry& entry : written) {
