@@ -108,8 +108,10 @@ void CTreeGrid::Clear() {
   selection_ = nullptr;
   rows_.clear();
   scrollTop_ = 0;
-  if (hadSelection)
+  if (hadSelection) {
+    NameCanvasAfterSelection();
     Notify(kGridSelectionChanged, nullptr, -1);
+  }
   Layout();
   Redraw();
 }
@@ -183,7 +185,16 @@ void CTreeGrid::Select(GridRow* row) {
   InvalidateRow(former);
   InvalidateRow(row);
   EnsureVisible(row);
+  NameCanvasAfterSelection();
   Notify(kGridSelectionChanged, row, -1);
+}
+
+// The canvas takes the focus, and a screen reader announces a focused window by its text: the
+// canvas is named after the selected row, so the row under the keyboard is read out (and other
+// programs, such as the window tests, can read it through WM_GETTEXT).
+void CTreeGrid::NameCanvasAfterSelection() {
+  if (canvas_.hwnd() != nullptr)
+    ::SetWindowTextW(canvas_.hwnd(), platform::WideFromUtf8(RowText(selection_)).c_str());
 }
 
 bool CTreeGrid::Toggle(GridRow* row) {

@@ -135,6 +135,7 @@ class CTreeGrid : public CWindowBase {
   // a step back); SelectVisible selects the visible row `index`.
   void MoveSelection(int step);
   void SelectVisible(int index);
+  void NameCanvasAfterSelection();
   void ChooseFontAndSizes();
 
   // Canvas behaviour (tree_grid_canvas.cpp).

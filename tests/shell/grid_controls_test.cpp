@@ -411,6 +411,7 @@ TEST_F(GridControlsTest, TheWheelTheScrollBarAndEveryKeyMoveAmongVisibleRows) {
   EXPECT_EQ(grid_.Selection(), hosts_[0].row);
   Key(VK_END);
   EXPECT_EQ(grid_.RowText(grid_.Selection()), "h19.many.example");
+  EXPECT_EQ(WindowText(grid_.Canvas()), L"h19.many.example") << "named for screen readers";
   EXPECT_GT(grid_.FirstVisibleRow(), 0);
   Key(VK_PRIOR);
   const GridRow* afterPageUp = grid_.Selection();

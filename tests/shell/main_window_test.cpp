@@ -3,6 +3,8 @@
 // login with its message, logout and login, the grid's edits as the simulator receives them,
 // the window answering while the login server is slow, a refresh behind an open message, the
 // keys that do nothing, the exit through its countdown, and the screenshots of both views.
+// On a Chinese system (code page 936), against a simulator speaking GBK (fixture "cp936_sim",
+// 127.0.0.136): the account name, the zone texts and the profile keep their GBK bytes.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -10,10 +12,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "client/local/profile_file.h"
+#include "client/protocol/login.h"
 #include "resources/resource.h"
 #include "tests/shell/program_test_support.h"
 #include "tests/shell/window_test_support.h"
@@ -102,6 +106,31 @@ std::vector<std::string> GridAddresses(HWND main) {
   return addresses;
 }
 
+// The requests to `path` the simulator recorded after `since`.
+std::vector<testing::SimulatorRecord> RequestsTo(testing::SimulatorControl& simulator,
+                                                 std::int64_t since, const std::string& path) {
+  std::vector<testing::SimulatorRecord> found;
+  for (auto& record : simulator.RecordsSince(since, 0, 0)) {
+    if (record.path == path)
+      found.push_back(std::move(record));
+  }
+  return found;
+}
+
+// The body of the next save the simulator receives after `since`.
+std::string NextSaveBody(testing::SimulatorControl& simulator, std::int64_t since) {
+  std::string body;
+  WaitUntil(
+      [&] {
+        const auto saves = RequestsTo(simulator, since, kSavePath);
+        if (!saves.empty())
+          body = BodyOf(saves.front().bytes);
+        return !saves.empty();
+      },
+      30s);
+  return body;
+}
+
 // Waits until the grid shows `expected`; on failure the message tells what it showed.
 ::testing::AssertionResult GridShows(HWND main, const std::vector<std::string>& expected) {
   std::vector<std::string> seen;
@@ -111,6 +140,21 @@ std::vector<std::string> GridAddresses(HWND main) {
   for (const auto& address : seen)
     text += "[" + address + "] ";
   return ::testing::AssertionFailure() << "the grid shows " << text;
+}
+
+void TypeLogin(HWND main, const std::wstring& user, const std::wstring& password) {
+  const HWND box = ::GetDlgItem(main, IDC_ACCOUNT_NAME);
+  ::SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+  ::SendDlgItemMessageW(main, IDC_PASSWORD, WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(password.c_str()));
+  PostButtonClick(main, IDC_LOGIN);
+}
+
+bool LoggedInView(HWND main) {
+  return WaitUntil([&] {
+    return ControlVisible(main, IDC_LOGOUT) && ControlVisible(main, IDC_DOMAIN_GRID) &&
+           !ControlVisible(main, IDC_LOGIN);
+  });
 }
 
 class MainWindowSimTest : public ::testing::Test {
@@ -136,47 +180,15 @@ class MainWindowSimTest : public ::testing::Test {
   }
 
   std::vector<testing::SimulatorRecord> Requests(std::int64_t since, const std::string& path) {
-    std::vector<testing::SimulatorRecord> found;
-    for (auto& record : simulator_.RecordsSince(since, 0, 0)) {
-      if (record.path == path)
-        found.push_back(std::move(record));
-    }
-    return found;
+    return RequestsTo(simulator_, since, path);
   }
 
-  // The next save the simulator receives after `since`: its body.
-  std::string NextSave(std::int64_t since) {
-    std::string body;
-    WaitUntil(
-        [&] {
-          const auto saves = Requests(since, kSavePath);
-          if (!saves.empty())
-            body = BodyOf(saves.front().bytes);
-          return !saves.empty();
-        },
-        30s);
-    return body;
-  }
+  std::string NextSave(std::int64_t since) { return NextSaveBody(simulator_, since); }
 
   bool SavedAddress(const std::string& address) {
     return WaitUntil(
         [&] { return simulator_.Call("GET", "/control/saved").find(address) != std::string::npos; },
         30s);
-  }
-
-  static void TypeLogin(HWND main, const std::wstring& user, const std::wstring& password) {
-    const HWND box = ::GetDlgItem(main, IDC_ACCOUNT_NAME);
-    ::SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
-    ::SendDlgItemMessageW(main, IDC_PASSWORD, WM_SETTEXT, 0,
-                          reinterpret_cast<LPARAM>(password.c_str()));
-    PostButtonClick(main, IDC_LOGIN);
-  }
-
-  static bool LoggedInView(HWND main) {
-    return WaitUntil([&] {
-      return ControlVisible(main, IDC_LOGOUT) && ControlVisible(main, IDC_DOMAIN_GRID) &&
-             !ControlVisible(main, IDC_LOGIN);
-    });
   }
 
   testing::SimulatorControl simulator_ =
@@ -376,6 +388,106 @@ TEST_F(MainWindowSimTest, ScreenshotsOfBothViews) {
   ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
   EXPECT_TRUE(TakeScreenshot(L"main_window_logged_in_" + tag));
   EXPECT_TRUE(run.ExitThroughTheButton());
+}
+
+// 张三 is D5C5 C8FD in GBK, the zone texts 北京 and 电信 B1B1 BEA9 and B5E7 D0C5, the host
+// text 主机 D6F7 BBFA. The simulator keeps its accounts in Unicode and speaks GBK on the wire.
+constexpr const char* kChineseAccounts =
+    R"({"users": {"张三": {"password": "pw", "key": "000127.0.0.136-zs", "randText": "RZ",
+        "zones": [{"name": "example.net", "text2": "北京", "text3": "电信",
+                   "hosts": [{"label": "www", "address": "198.51.100.1", "text3": "主机",
+                              "kind": "A"}]}]}}})";
+
+// Runs in the Chinese variant of the main window's tests (CMakeLists.txt), where Wine's ANSI
+// code page is 936; skipped under any other code page.
+class MainWindowCodePageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::GetACP() != 936)
+      GTEST_SKIP() << "needs the system code page 936, not " << ::GetACP();
+    simulator_.emplace(
+        testing::SimulatorFromEnvironment("QUORIN_CP936_SIM_HOST", "QUORIN_CP936_SIM_CONTROL"));
+    ResetClientSettings();
+    for (const char* name :
+         {"UpdateHostFree1", "UpdateHostFree2", "UpdateHostVip1", "UpdateHostVip2", "LoginSvrIP"})
+      SetClientSetting(name, simulator_->host());
+    RemoveClientSetting("www.example.net");
+    simulator_->ClearFaults();
+    simulator_->SetAccounts(kChineseAccounts);
+    simulator_->SetAddress("203.0.113.36");
+  }
+  void TearDown() override {
+    if (!simulator_)
+      return;
+    for (const char* name :
+         {"UpdateHostFree1", "UpdateHostFree2", "UpdateHostVip1", "UpdateHostVip2", "LoginSvrIP"})
+      RemoveClientSetting(name);
+    RemoveClientSetting("www.example.net");
+  }
+
+  std::optional<testing::SimulatorControl> simulator_;
+};
+
+TEST_F(MainWindowCodePageTest, AChineseAccountAndItsZonesKeepTheirGbkBytes) {
+  InstallCopy install;
+  std::int64_t mark = simulator_->LastSeq();
+  // The silent account comes from the command line, which the client reads as UTF-16.
+  ClientRun run(install, L"-silent 张三 pw --time-scale 60");
+  const HWND main = run.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(LoggedInView(main));
+
+  const auto logins = RequestsTo(*simulator_, mark, kLoginPath);
+  ASSERT_FALSE(logins.empty());
+  EXPECT_NE(logins.front().bytes.find("user_name=%D5%C5%C8%FD&passwd=pw&"), std::string::npos)
+      << logins.front().bytes;
+  // The monitor's first save sends the server's texts back as the bytes it wrote.
+  EXPECT_EQ(NextSaveBody(*simulator_, mark),
+            "user_name=%D5%C5%C8%FD&key=000127.0.0.136-zs&randText=RZ&"
+            "domain=example.net,%B1%B1%BE%A9,%B5%E7%D0%C5|www,203.0.113.36,%D6%F7%BB%FA,A&\n");
+  // The grid shows the zone's texts: its canvas is named after the selected row.
+  ASSERT_EQ(run.ShowMainWindow(), main);
+  const HWND canvas = ::GetDlgItem(::GetDlgItem(main, IDC_DOMAIN_GRID), 30000);
+  ASSERT_NE(canvas, nullptr);
+  ::PostMessageW(canvas, WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(canvas) == L"example.net    [ 北京  --  电信 ]"; }))
+      << Utf8(WindowText(canvas));
+  ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
+  EXPECT_TRUE(TakeScreenshot(L"main_window_code_page_936"));
+  EXPECT_TRUE(run.ExitThroughTheButton());
+
+  // Started again without an account: the account list reads the name back from the profile
+  // the silent login stored, a name the code page cannot write is refused with its message
+  // and nothing is sent, and the name typed into the form goes out in GBK as well.
+  ClientRun form(install);
+  const HWND window = form.ShowMainWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(
+      WaitUntil([&] { return AskedText(::GetDlgItem(window, IDC_ACCOUNT_NAME)) == L"张三"; }));
+  mark = simulator_->LastSeq();
+  TypeLogin(window, L"한", L"pw");
+  const HWND message = form.MessageDialog();
+  ASSERT_NE(message, nullptr);
+  const std::string refusal(client::kUnrepresentableAccountMessage);
+  EXPECT_NE(
+      Utf8(ControlText(message, IDC_MESSAGE_TEXT)).find(refusal.substr(0, refusal.find('\n'))),
+      std::string::npos)
+      << Utf8(ControlText(message, IDC_MESSAGE_TEXT));
+  PostButtonClick(message, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(message); }));
+  EXPECT_TRUE(RequestsTo(*simulator_, mark, kLoginPath).empty());
+
+  TypeLogin(window, L"张三", L"pw");
+  ASSERT_TRUE(LoggedInView(window));
+  const auto typed = RequestsTo(*simulator_, mark, kLoginPath);
+  ASSERT_EQ(typed.size(), 1u);
+  EXPECT_NE(typed.front().bytes.find("user_name=%D5%C5%C8%FD&"), std::string::npos);
+  // The profile's name field holds the GBK bytes and its end.
+  const std::string profile = ReadFileText(install.File(L"userprofie.dat"));
+  ASSERT_GE(profile.size(), 9u);
+  EXPECT_EQ(profile.substr(4, 5), std::string("\xD5\xC5\xC8\xFD", 4) + '\0');
+
+  EXPECT_TRUE(form.ExitThroughTheButton());
 }
 
 }  // namespace
