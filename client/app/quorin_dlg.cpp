@@ -477,6 +477,11 @@ void CQuorinFreeDlg::OnDestroy() {
   // The final save happens while the grid still exists, and shows no message.
   reportErrors_ = false;
   SaveChangesNow();
+  // The program ends with this window. A login or domain refresh still waiting on a server
+  // is stopped, so its worker is joined within moments rather than after every login server's
+  // time-out, and it asks no further server on its way out.
+  if (job_.Running())
+    StopProcessRequests();
   RemoveIcon();
   sessions_.Unregister();
   ::KillTimer(hwnd(), kLoginRetryTimer);

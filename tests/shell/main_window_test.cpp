@@ -344,6 +344,29 @@ TEST_F(MainWindowSimTest, TheWindowAnswersWhileTheLoginServerIsSlowAndStartsOneL
   EXPECT_TRUE(run.ExitThroughTheButton());
 }
 
+TEST_F(MainWindowSimTest, AnExitDuringALoginStopsItsWaitForTheServers) {
+  InstallCopy install;
+  ClientRun run(install, L"--time-scale 60");
+  const HWND main = run.ShowMainWindow();
+  ASSERT_NE(main, nullptr);
+  // Every login server (all three are the simulator) holds its answer past its time-out.
+  simulator_.SetFault(R"({"server": "login", "path": "/client_login.php", "mode": "delay",
+                          "ms": 60000})");
+  const std::int64_t mark = simulator_.LastSeq();
+  TypeLogin(main, L"mw", L"pw");
+  ASSERT_TRUE(WaitUntil([&] { return !Requests(mark, kLoginPath).empty(); }));
+
+  // Exit through the tray menu's command while the window waits for the login.
+  ::PostMessageW(main, WM_COMMAND, ID_MENU_TRAY_EXIT, 0);
+  const HWND confirm = run.MessageDialog();
+  ASSERT_NE(confirm, nullptr);
+  PostButtonClick(confirm, IDOK);
+  // Waiting for the rotation would take 5 s per server; the stop ends it at once.
+  EXPECT_TRUE(run.WaitForExit(10000).has_value()) << "the client ended while the login waited";
+  run.WaitForExit();
+  EXPECT_EQ(Requests(mark, kLoginPath).size(), 1u) << "no other login server asked after the exit";
+}
+
 TEST_F(MainWindowSimTest, AChangeTheMonitorMakesBehindAnOpenMessageIsShown) {
   InstallCopy install;
   ClientRun run(install, L"-silent mw pw --time-scale 60");
