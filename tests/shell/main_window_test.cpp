@@ -185,6 +185,18 @@ class MainWindowSimTest : public ::testing::Test {
 
   std::string NextSave(std::int64_t since) { return NextSaveBody(simulator_, since); }
 
+  // Starts the form's login while the login servers hold their answers `holdMs` milliseconds.
+  // The record number from before the login once its first request has arrived; -1 when none
+  // came.
+  std::int64_t LoginWhileServersHold(HWND main, int holdMs) {
+    simulator_.SetFault(R"({"server": "login", "path": "/client_login.php", "mode": "delay",
+                            "ms": )" +
+                        std::to_string(holdMs) + "}");
+    const std::int64_t mark = simulator_.LastSeq();
+    TypeLogin(main, L"mw", L"pw");
+    return WaitUntil([&] { return !Requests(mark, kLoginPath).empty(); }) ? mark : -1;
+  }
+
   bool SavedAddress(const std::string& address) {
     return WaitUntil(
         [&] { return simulator_.Call("GET", "/control/saved").find(address) != std::string::npos; },
@@ -324,11 +336,8 @@ TEST_F(MainWindowSimTest, TheWindowAnswersWhileTheLoginServerIsSlowAndStartsOneL
   ClientRun run(install, L"--time-scale 60");
   const HWND main = run.ShowMainWindow();
   ASSERT_NE(main, nullptr);
-  simulator_.SetFault(R"({"server": "login", "path": "/client_login.php", "mode": "delay",
-                          "ms": 4000})");
-  const std::int64_t mark = simulator_.LastSeq();
-  TypeLogin(main, L"mw", L"pw");
-  ASSERT_TRUE(WaitUntil([&] { return !Requests(mark, kLoginPath).empty(); }));
+  const std::int64_t mark = LoginWhileServersHold(main, 4000);
+  ASSERT_GE(mark, 0);
 
   // The server holds its answer; the window still answers at once, shows what it does and
   // takes no input, and a second click starts nothing.
@@ -350,11 +359,8 @@ TEST_F(MainWindowSimTest, AnExitDuringALoginStopsItsWaitForTheServers) {
   const HWND main = run.ShowMainWindow();
   ASSERT_NE(main, nullptr);
   // Every login server (all three are the simulator) holds its answer past its time-out.
-  simulator_.SetFault(R"({"server": "login", "path": "/client_login.php", "mode": "delay",
-                          "ms": 60000})");
-  const std::int64_t mark = simulator_.LastSeq();
-  TypeLogin(main, L"mw", L"pw");
-  ASSERT_TRUE(WaitUntil([&] { return !Requests(mark, kLoginPath).empty(); }));
+  const std::int64_t mark = LoginWhileServersHold(main, 60000);
+  ASSERT_GE(mark, 0);
 
   // Exit through the tray menu's command while the window waits for the login.
   ::PostMessageW(main, WM_COMMAND, ID_MENU_TRAY_EXIT, 0);

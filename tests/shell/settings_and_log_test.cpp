@@ -128,26 +128,22 @@ class SettingsAndLogTest : public ::testing::Test {
   }
 
   HWND OpenSettings(ClientRun& run, int command) {
-    const HWND main = run.MainWindow();
-    if (main == nullptr)
-      return nullptr;
-    PostButtonClick(main, command);
-    HWND dialog = nullptr;
-    WaitUntil([&] {
-      dialog = FindWindowWithControls(run.processId(), {IDC_SERVICE_MODE, IDC_DIAL_ENTRIES});
-      return dialog != nullptr;
-    });
-    return dialog;
+    return OpenDialog(run, command, {IDC_SERVICE_MODE, IDC_DIAL_ENTRIES});
+  }
+  HWND OpenLog(ClientRun& run, int command) {
+    return OpenDialog(run, command, {IDC_LOG_LIST, IDC_CLEAR_LOG});
   }
 
-  HWND OpenLog(ClientRun& run, int command) {
+  // Sends `command` to the main window and waits for the client's window that holds
+  // `controls`; null when none came.
+  HWND OpenDialog(ClientRun& run, int command, const std::vector<int>& controls) {
     const HWND main = run.MainWindow();
     if (main == nullptr)
       return nullptr;
     PostButtonClick(main, command);
     HWND dialog = nullptr;
     WaitUntil([&] {
-      dialog = FindWindowWithControls(run.processId(), {IDC_LOG_LIST, IDC_CLEAR_LOG});
+      dialog = FindWindowWithControls(run.processId(), controls);
       return dialog != nullptr;
     });
     return dialog;
