@@ -22,86 +22,17 @@ set -euo pipefail
 source_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export QUORIN_SOURCE="$source_dir"
 source "$source_dir/tools/sim-lib.sh"
+source "$source_dir/tests/headless/bench-lib.sh"
 
 changes_on="${BENCH_CHANGES:-10}"
 changes_off="${BENCH_CHANGES_OFF:-$changes_on}"
 stable="${BENCH_STABLE:-120}"
-program="${1:-}"
-
-if [ "$(id -u)" -ne 0 ]; then
-  echo "bench_address_change.sh needs root (it creates network namespaces)" >&2
-  exit 2
-fi
-
+bench_begin bench_address_change.sh
 tag="qfa$$"
-work="$(mktemp -d /tmp/bench-address-change.XXXXXX)"
 client_ns="${tag}d"
 provider_ns="${tag}p"
-namespaces=()
-client_pid=""
-relay_pid=""
-netns_etc_existed=0
-[ -d /etc/netns ] && netns_etc_existed=1
-
-cleanup() {
-  set +e
-  [ -n "$client_pid" ] && kill -9 "$client_pid" 2>/dev/null
-  [ -n "$relay_pid" ] && kill "$relay_pid" 2>/dev/null
-  local sim_pid
-  sim_pid="$(cat "$work/sim.pid" 2>/dev/null)"
-  sim_stop "$work"
-  local pid
-  for pid in "$client_pid" "$relay_pid" "$sim_pid"; do
-    [ -n "$pid" ] && wait "$pid" 2>/dev/null
-  done
-  for ns in "${namespaces[@]}"; do
-    ip netns del "$ns" 2>/dev/null
-    rm -rf "/etc/netns/$ns"
-  done
-  [ "$netns_etc_existed" = 1 ] || rmdir /etc/netns 2>/dev/null
-  if [ "${BENCH_KEEP:-0}" = 1 ]; then
-    echo "kept: $work"
-  else
-    rm -rf "$work"
-  fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-if [ -z "$program" ]; then
-  build="$source_dir/build/bench-client"
-  echo "building a Release client in $build ..."
-  if ! { cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
-         cmake --build "$build" --target quorinfree -j1; } >"$work/build.log" 2>&1; then
-    tail -30 "$work/build.log" >&2
-    exit 1
-  fi
-  program="$build/client/headless/quorinfree"
-fi
-if [ ! -x "$program" ]; then
-  echo "no program at $program" >&2
-  exit 2
-fi
-program="$(realpath "$program")"
-
-# A free account: every change is saved once, and nothing confirms it afterwards.
-cat >"$work/accounts.json" <<'JSON'
-{"users": {"bench": {"password": "bench-pw", "key": "000127.0.0.1-bench", "randText": "R1",
-  "zones": [{"name": "example.net", "text2": "x", "text3": "y",
-             "hosts": [{"label": "www", "address": "192.0.2.1", "text3": "z", "kind": "A"}]}]}}}
-JSON
-
-# make_namespace NAME ADDRESS RESOLVER: as in bench_headless.sh, an empty namespace with its
-# own hosts file and a resolver that answers nothing at once.
-make_namespace() {
-  local ns="$1" address="$2" resolver="$3"
-  ip netns add "$ns"
-  namespaces+=("$ns")
-  ip -n "$ns" link set lo up
-  mkdir -p "/etc/netns/$ns"
-  printf '%s\n' "127.0.0.1 localhost" "$address $(hostname)" >"/etc/netns/$ns/hosts"
-  printf 'nameserver %s\noptions timeout:1 attempts:1\n' "$resolver" >"/etc/netns/$ns/resolv.conf"
-}
+bench_program "${1:-}"
+bench_write_accounts
 
 make_namespace "$client_ns" 203.0.113.10 203.0.113.1
 make_namespace "$provider_ns" 203.0.113.1 127.0.0.1
@@ -149,21 +80,8 @@ run_mode() {
   local store="$work/$label-store" current=203.0.113.10
   ip -n "$client_ns" addr flush dev "${tag}e"
   ip -n "$client_ns" addr add "$current/24" dev "${tag}e"
-  mkdir -p "$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro"
-  printf '%s\n' "UpdateHostFree1=203.0.113.1" "UpdateHostFree2=203.0.113.1" \
-    "UpdateHostVip1=203.0.113.1" "UpdateHostVip2=203.0.113.1" "isLog=0" \
-    "watchAddressChanges=$watch" >"$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro/tlHost.ini"
-
-  rm -f "$work/records.jsonl" "$work/sim.ready"
-  ip netns exec "$provider_ns" python3 "$source_dir/tools/provider_sim.py" --host 127.0.0.1 \
-    --port 5353 --accounts "$work/accounts.json" --address 203.0.113.10 \
-    --record "$work/records.jsonl" --ready-file "$work/sim.ready" >"$work/sim.log" 2>&1 &
-  echo "$!" >"$work/sim.pid"
-  wait_for 20 test -s "$work/sim.ready" || { cat "$work/sim.log" >&2; return 1; }
-  ip netns exec "$provider_ns" python3 "$source_dir/tests/headless/loopback_relay.py" \
-    203.0.113.1 127.0.0.1 5353 >"$work/relay.log" 2>&1 &
-  relay_pid="$!"
-  wait_for 10 grep -q ready "$work/relay.log" || { cat "$work/relay.log" >&2; return 1; }
+  bench_store "$store" 203.0.113.1 "watchAddressChanges=$watch"
+  bench_start_provider "$provider_ns" 203.0.113.1 || return 1
 
   ip netns exec "$client_ns" "$program" --store "$store" -silent bench bench-pw \
     >"$work/$label-out.txt" 2>&1 &
@@ -210,14 +128,7 @@ run_mode() {
     echo "  $label change $i to $next: saved after $(tail -1 "$work/$label.latency") s"
   done
 
-  kill -TERM "$client_pid"
-  wait "$client_pid" || echo "note: $label client ended with code $?" >&2
-  client_pid=""
-  kill "$relay_pid" 2>/dev/null
-  wait "$relay_pid" 2>/dev/null || true
-  relay_pid=""
-  sim_stop "$work"
-  wait_for 5 test ! -e "$work/sim.ready" || true
+  bench_end_run "$label"
 }
 
 echo "announcements on: $stable s stable, then $changes_on changes ..."

@@ -21,83 +21,18 @@ set -euo pipefail
 source_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export QUORIN_SOURCE="$source_dir"
 source "$source_dir/tools/sim-lib.sh"
+source "$source_dir/tests/headless/bench-lib.sh"
 
 minutes="${BENCH_MINUTES:-10}"
 scale="${BENCH_TIME_SCALE:-60}"
-program="${1:-}"
-
-if [ "$(id -u)" -ne 0 ]; then
-  echo "bench_headless.sh needs root (it creates network namespaces)" >&2
-  exit 2
-fi
-
+bench_begin bench_headless.sh
 tag="qfb$$"
-work="$(mktemp -d /tmp/bench-headless.XXXXXX)"
-namespaces=()
-client_pid=""
-relay_pid=""
-# /etc/netns is removed at the end only if this script made it.
-netns_etc_existed=0
-[ -d /etc/netns ] && netns_etc_existed=1
-
-cleanup() {
-  set +e
-  [ -n "$client_pid" ] && kill -9 "$client_pid" 2>/dev/null
-  [ -n "$relay_pid" ] && kill "$relay_pid" 2>/dev/null
-  local sim_pid
-  sim_pid="$(cat "$work/sim.pid" 2>/dev/null)"
-  sim_stop "$work"
-  # Our children: waiting makes sure none outlives the script (nor keeps a namespace alive).
-  local pid
-  for pid in "$client_pid" "$relay_pid" "$sim_pid"; do
-    [ -n "$pid" ] && wait "$pid" 2>/dev/null
-  done
-  for ns in "${namespaces[@]}"; do
-    ip netns del "$ns" 2>/dev/null
-    rm -rf "/etc/netns/$ns"
-  done
-  [ "$netns_etc_existed" = 1 ] || rmdir /etc/netns 2>/dev/null
-  if [ "${BENCH_KEEP:-0}" = 1 ]; then
-    echo "kept: $work"
-  else
-    rm -rf "$work"
-  fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-if [ -z "$program" ]; then
-  # The native preset is Debug with ASan and UBSan, whose shadow memory makes any RSS figure
-  # useless; cmake/Sanitizers.cmake adds them to Debug builds only.
-  build="$source_dir/build/bench-client"
-  echo "building a Release client in $build ..."
-  # -j1: this machine has two cores and may be running another build.
-  if ! { cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
-         cmake --build "$build" --target quorinfree -j1; } >"$work/build.log" 2>&1; then
-    tail -30 "$work/build.log" >&2
-    exit 1
-  fi
-  program="$build/client/headless/quorinfree"
-fi
-if [ ! -x "$program" ]; then
-  echo "no program at $program" >&2
-  exit 2
-fi
-program="$(realpath "$program")"
+bench_program "${1:-}"
 if ldd "$program" 2>/dev/null | grep -q -e libasan -e libubsan; then
   echo "$program is built with sanitizers; its memory figures would mean nothing" >&2
   exit 2
 fi
-
-# The simulator binds only loopback addresses, but the client reaches it across a veth pair:
-# tests/headless/loopback_relay.py carries its ports there.
-
-# Its key starts with "000": a free account, so the only save is the first one.
-cat >"$work/accounts.json" <<'JSON'
-{"users": {"bench": {"password": "bench-pw", "key": "000127.0.0.1-bench", "randText": "R1",
-  "zones": [{"name": "example.net", "text2": "x", "text3": "y",
-             "hosts": [{"label": "www", "address": "192.0.2.1", "text3": "z", "kind": "A"}]}]}}}
-JSON
+bench_write_accounts
 
 # snmp_counters NS: "ActiveOpens OutDatagrams OutEchos" of the namespace's IPv4 stack.
 snmp_counters() {
@@ -115,47 +50,13 @@ cpu_ticks() {
   awk '{ print $14 + $15 }' "/proc/$1/stat"
 }
 
-# make_namespace NAME HOSTS_ADDRESS RESOLVER: an empty namespace with its own /etc/hosts and
-# resolv.conf (ip netns exec mounts /etc/netns/NAME/* over /etc). The client finds its local
-# address from the interfaces (getifaddrs), not from the host name; the hosts line only keeps
-# name lookups in the namespace consistent with its interface.
-# RESOLVER is a neighbour with no DNS server: the probe's reverse lookup of the address then
-# fails at once (ICMP port unreachable). The machine's own resolver is out of reach from here,
-# and the lookup would wait out its 2 s bound, which is real time: at --time-scale 60 each probe
-# would cost two minutes of the client's clock. The lookup's datagram counts as UDP either way,
-# as it would with a home router's DNS.
-make_namespace() {
-  local ns="$1" address="$2" resolver="$3"
-  ip netns add "$ns"
-  namespaces+=("$ns")
-  ip -n "$ns" link set lo up
-  mkdir -p "/etc/netns/$ns"
-  printf '%s\n' "127.0.0.1 localhost" "::1 localhost ip6-localhost ip6-loopback" \
-    "$address $(hostname)" >"/etc/netns/$ns/hosts"
-  printf 'nameserver %s\noptions timeout:1 attempts:1\n' "$resolver" >"/etc/netns/$ns/resolv.conf"
-}
-
 # run_topology LABEL CLIENT_NS SERVER_NS SERVER_ADDRESS: one benchmark run, its figures
 # appended to $work/results as one line.
 run_topology() {
   local label="$1" cns="$2" sns="$3" server="$4"
   local store="$work/$label-store"
-  rm -rf "$store"
-  mkdir -p "$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro"
-  printf '%s\n' "UpdateHostFree1=$server" "UpdateHostFree2=$server" "UpdateHostVip1=$server" \
-    "UpdateHostVip2=$server" "isLog=0" >"$store/HKEY_LOCAL_MACHINE/SOFTWARE/tilro/tlHost.ini"
-
-  # The simulator (on the server namespace's loopback) and its relay.
-  rm -f "$work/records.jsonl"
-  ip netns exec "$sns" python3 "$source_dir/tools/provider_sim.py" --host 127.0.0.1 --port 5353 \
-    --accounts "$work/accounts.json" --address 203.0.113.10 \
-    --record "$work/records.jsonl" --ready-file "$work/sim.ready" >"$work/sim.log" 2>&1 &
-  echo "$!" >"$work/sim.pid"
-  wait_for 20 test -s "$work/sim.ready" || { cat "$work/sim.log" >&2; return 1; }
-  ip netns exec "$sns" python3 "$source_dir/tests/headless/loopback_relay.py" "$server" \
-    127.0.0.1 5353 >"$work/relay.log" 2>&1 &
-  relay_pid="$!"
-  wait_for 10 grep -q ready "$work/relay.log" || { cat "$work/relay.log" >&2; return 1; }
+  bench_store "$store" "$server"
+  bench_start_provider "$sns" "$server" || return 1
 
   local start first end launched settled settled_ticks ended
   start="$(snmp_counters "$cns")"
@@ -189,14 +90,7 @@ run_topology() {
   anon="$(awk '/^Private_Dirty:/ { print $2 }' "/proc/$client_pid/smaps_rollup")"
   ticks="$(cpu_ticks "$client_pid")"
   hz="$(getconf CLK_TCK)"
-  kill -TERM "$client_pid"
-  wait "$client_pid" || echo "note: $label client ended with code $?" >&2
-  client_pid=""
-  kill "$relay_pid" 2>/dev/null
-  wait "$relay_pid" 2>/dev/null || true
-  relay_pid=""
-  sim_stop "$work"
-  wait_for 5 test ! -e "$work/sim.ready" || true
+  bench_end_run "$label"
 
   # What reached the provider, from the simulator's own record (one line per TCP request or
   # UDP datagram; a TCP connection may leave several lines, hence the distinct "conn").
