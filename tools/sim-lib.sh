@@ -38,6 +38,22 @@ sim_get() {
   curl -sf --max-time 5 "http://$1$2"
 }
 
+# check DESCRIPTION COMMAND...: one check of an end-to-end script, counted in $passes or
+# $failures, which the script reports at its end.
+passes=0
+failures=0
+check() {
+  local what="$1"
+  shift
+  if "$@"; then
+    echo "ok: $what"
+    passes=$((passes + 1))
+  else
+    echo "FAILED: $what"
+    failures=$((failures + 1))
+  fi
+}
+
 # wait_for SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
 wait_for() {
   local limit="$1"

@@ -14,19 +14,6 @@ locales="$5"
 source "$QUORIN_SOURCE/tools/sim-lib.sh"
 
 work="$(mktemp -d)"
-passes=0
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what="$1"
-  shift
-  if "$@"; then
-    echo "ok: $what"
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $what"
-    failures=$((failures + 1))
-  fi
-}
 # in_locale COMMAND...: runs under Wine in the Chinese locale.
 in_locale() { sh "$QUORIN_SOURCE/tests/platform/win32/in_chinese_locale.sh" "$locales" "$@"; }
 

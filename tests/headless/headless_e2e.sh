@@ -16,19 +16,6 @@ wine="${3:-}"
 source "$QUORIN_SOURCE/tools/sim-lib.sh"
 
 work="$(mktemp -d)"
-passes=0
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what="$1"
-  shift
-  if "$@"; then
-    echo "ok: $what"
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $what"
-    failures=$((failures + 1))
-  fi
-}
 
 settings=(UpdateHostFree1 UpdateHostFree2 UpdateHostVip1 UpdateHostVip2)
 if [ -n "$wine" ]; then

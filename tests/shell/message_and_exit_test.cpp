@@ -15,16 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void SetScreenDpi(DWORD dpi) {
-  HKEY key = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
-    ::RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                     sizeof dpi);
-    ::RegCloseKey(key);
-  }
-}
-
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetClientSettings(); }

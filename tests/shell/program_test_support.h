@@ -68,6 +68,9 @@ std::optional<std::string> ClientSetting(const std::string& name);
 // no vendor build, the built-in version.
 void ResetClientSettings();
 
+// The screen's DPI as the prefix records it; each program started afterwards reads it.
+void SetScreenDpi(DWORD dpi);
+
 bool FileExists(const std::wstring& path);
 std::string ReadFileText(const std::wstring& path);
 
