@@ -218,27 +218,20 @@ void CQuorinFreeDlg::SaveChanges() {
   auto ok = std::make_shared<bool>(false);
   StartJob(
       IDS_SAVING, [message, ok] { *ok = SaveDomainChange(*message, true, true); },
-      [this, message, ok, free] {
-        ClientContext& context = GetClientContext();
-        if (free) {
-          // A failed save keeps the marks, so that the next save sends the change again.
-          if (*ok)
-            context.ClearChangedMarks();
-        } else if (KeyPresent(context)) {
-          StartConfirmation(context, MakeConfirmationServices(ProcessRequestEnvironment()));
-        }
-        if (!*ok && reportErrors_)
-          ClientMessageBox(*message, kMessageOk, false, {}, 0, hwnd());
-      });
+      [this, message, ok, free] { FinishSave(*ok, *message, free); });
 }
 
 void CQuorinFreeDlg::SaveChangesNow() {
   // The window is going: the save runs here, bounded by the connection's time-outs.
   WriteGridToRecord();
-  ClientContext& context = GetClientContext();
-  const bool free = IsFreeAccount(context);
+  const bool free = IsFreeAccount(GetClientContext());
   std::string message;
   const bool ok = SaveDomainChange(message, true, true);
+  FinishSave(ok, message, free);
+}
+
+void CQuorinFreeDlg::FinishSave(bool ok, const std::string& message, bool free) {
+  ClientContext& context = GetClientContext();
   if (free) {
     if (ok)
       context.ClearChangedMarks();

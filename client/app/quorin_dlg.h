@@ -102,6 +102,9 @@ class CQuorinFreeDlg : public CDialogBase {
   // window is being destroyed (the final, silent save).
   void SaveChanges();
   void SaveChangesNow();
+  // After a save: a free account's marks cleared when it succeeded (a failed save keeps them,
+  // so the change is sent again), a VIP account's confirmation started, the failure shown.
+  void FinishSave(bool ok, const std::string& message, bool free);
   bool WriteGridToRecord();
 
   // Bound to the controls (DoDataExchange).
