@@ -154,3 +154,7 @@
 #define IDS_ACCOUNT_EXPIRED 57729
 #define IDS_CONFIRM_EXIT 57730
 #define IDS_UPDATE_REFUSED 57731
+// The window's own texts, numbered apart from the ones above.
+#define IDS_NOT_LOGGED_IN 57760
+#define IDS_NOT_CONNECTED 57761
+#define IDS_GRID_FAILED 57762

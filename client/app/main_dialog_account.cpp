@@ -8,6 +8,7 @@
 #include "client/app/message_dialog.h"
 #include "client/app/product_title.h"
 #include "client/app/quorin_dlg.h"
+#include "client/app/shell_open.h"
 #include "client/framework/resource_module.h"
 #include "client/local/profile_file.h"
 #include "client/local/service_switch.h"
@@ -19,8 +20,6 @@
 #include "client/record/account_key.h"
 #include "client/record/client_context.h"
 #include "client/texts/string_table.h"
-#include "platform/html_dialog.h"
-#include "platform/service_control.h"
 #include "resources/resource.h"
 
 namespace quorin::client {
@@ -91,6 +90,8 @@ void CQuorinFreeDlg::FinishLogin(bool ok, const std::string& message, const std:
     profile.savePassword = 0;
   }
 
+  const bool startedAtInit = loginStartedAtInit_;
+  loginStartedAtInit_ = false;
   if (!ok) {
     if (!Silent())
       ClientMessageBox(message, kMessageOk, false, {}, 0, hwnd());
@@ -103,6 +104,9 @@ void CQuorinFreeDlg::FinishLogin(bool ok, const std::string& message, const std:
   ::KillTimer(hwnd(), kLoginRetryTimer);
   const unsigned kind = IsFreeAccount(context) ? IDS_FREE_ACCOUNT : IDS_VIP_ACCOUNT;
   SetCaption(ProductTitle() + "(" + LoadResourceText(kind) + ")");
+  // A login that the start itself made ends, as the start does, with the about box's caption.
+  if (startedAtInit)
+    SetCaption(AboutCaption());
 
   profile.savePassword = savePassword;
   if (savePassword != 0)
@@ -114,10 +118,20 @@ void CQuorinFreeDlg::FinishLogin(bool ok, const std::string& message, const std:
   StartProcessMonitoring(MonitorStrings());
   if (!Silent() && ShowsAdvertisement(context))
     StartAdvertisement();
+  if (Silent())
+    OpenSilentAdvertisementWhenReady();
 
   // The profile is on disk before the service starts, so the service finds this account.
   SaveProfile(profilePath, profile, true);
-  StartServiceAfterLogin();
+  services_.Request(ServiceCommands::Command::kStart);
+}
+
+void CQuorinFreeDlg::OpenSilentAdvertisementWhenReady() {
+  if (!silentAdvertisementDue_ || loginView_)
+    return;  // the icon is not there yet, or the login has not succeeded yet
+  silentAdvertisementDue_ = false;
+  if (ShowsAdvertisement(GetClientContext()))
+    StartAdvertisement();
 }
 
 void CQuorinFreeDlg::StartAdvertisement() {
@@ -127,18 +141,10 @@ void CQuorinFreeDlg::StartAdvertisement() {
   const std::string address =
       AdvertisementAddress(ReadCredentials(GetClientContext()), ProcessSettings());
   try {
-    std::thread([address] { platform::ShowHtmlPage(address); }).detach();
+    std::thread([address] { ShowHtmlPageOf(address); }).detach();
   } catch (const std::system_error&) {
     // No thread: no page. The advertisement is not worth a message.
   }
-}
-
-void CQuorinFreeDlg::StartServiceAfterLogin() {
-  // Asking the service manager may wait for a busy service: not on the UI thread.
-  serviceStarter_ = platform::StoppableThread([] {
-    if (platform::QueryServiceState(kServiceName) != platform::kServiceNotInstalled)
-      platform::StartServiceByName(kServiceName);
-  });
 }
 
 void CQuorinFreeDlg::Logout() {

@@ -3,6 +3,7 @@
 // saving the grid's changes.
 #include <array>
 #include <memory>
+#include <string>
 
 #include "client/app/message_dialog.h"
 #include "client/app/quorin_dlg.h"
@@ -50,6 +51,16 @@ std::vector<std::string> DomainLines(const ClientState& state) {
   return lines;
 }
 
+// The record keeps the provider's own placeholders, which the log and the servers see as they
+// are; the window shows them in the interface language.
+std::string ShownStatusText(const std::string& text) {
+  if (text == kNotLoggedInText)
+    return LoadResourceText(IDS_NOT_LOGGED_IN);
+  if (text == kNotConnectedText)
+    return LoadResourceText(IDS_NOT_CONNECTED);
+  return text;
+}
+
 template <typename Cell>
 Cell* CellAt(const GridRow* row, std::size_t column) {
   if (row == nullptr || column >= row->cells.size())
@@ -62,12 +73,7 @@ Cell* CellAt(const GridRow* row, std::size_t column) {
 void CQuorinFreeDlg::Refresh() {
   if (hwnd() == nullptr)
     return;
-  ClientContext& context = GetClientContext();
-  SetItemText(IDC_STATUS_USER, context.StatusText(kStatusUser));
-  // While a job runs, its own text stays in the status line until its result is applied.
-  if (!busy_)
-    SetItemText(IDC_STATUS_LINE, context.StatusText(kStatusLine));
-  SetItemText(IDC_STATUS_ADDRESS, context.StatusText(kStatusAddress));
+  ShowStatusTexts();
 
   const bool viewChanged = viewStale_;
   viewStale_ = false;
@@ -83,6 +89,15 @@ void CQuorinFreeDlg::Refresh() {
   // Every control paints its whole area, so the dialog's background is not erased first: a
   // refresh each time the monitor reports would otherwise make the window flicker.
   ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void CQuorinFreeDlg::ShowStatusTexts() {
+  ClientContext& context = GetClientContext();
+  SetItemText(IDC_STATUS_USER, ShownStatusText(context.StatusText(kStatusUser)));
+  // While a job runs, its own text stays in the status line until its result is applied.
+  if (!busy_)
+    SetItemText(IDC_STATUS_LINE, ShownStatusText(context.StatusText(kStatusLine)));
+  SetItemText(IDC_STATUS_ADDRESS, ShownStatusText(context.StatusText(kStatusAddress)));
 }
 
 void CQuorinFreeDlg::ShowLoginView(bool loginView) {
@@ -123,15 +138,17 @@ void CQuorinFreeDlg::ShowDomains(bool force) {
   const std::string optionText = LoadResourceText(IDS_HOST_OPTION);
   const std::string pausedText = LoadResourceText(IDS_HOST_PAUSED);
   grid_.Clear();
-  int zoneRows = 0;
+  int hostRows = 0;
+  int pausedRows = 0;
   for (const auto& zone : state.zones) {
     if (!zone)
       continue;
     GridRow* zoneRow = grid_.InsertRow(ZoneRowText(*zone));
-    ++zoneRows;
     for (const HostRecord& host : zone->hosts) {
       if (host.IsFree())
         continue;
+      ++hostRows;
+      pausedRows += host.enabled ? 0 : 1;
       GridRow* row = grid_.InsertRow(HostRowText(host.label, zone->zoneName), zoneRow);
       if (auto* address =
               static_cast<CAddressCell*>(grid_.SetCell(row, std::make_unique<CAddressCell>(0)))) {
@@ -149,8 +166,8 @@ void CQuorinFreeDlg::ShowDomains(bool force) {
       }
     }
   }
-  if (zoneRows > 0)
-    selectAll_ = 1;
+  // The box pauses every record: it shows checked when every record is paused.
+  selectAll_ = hostRows > 0 && pausedRows == hostRows ? 1 : 0;
   UpdateData(false);
   grid_.Redraw();
 }

@@ -1,5 +1,8 @@
 #include "client/app/quorin_dlg.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "client/app/about_dialog.h"
 #include "client/app/client_arguments.h"
 #include "client/app/client_clock.h"
@@ -20,11 +23,12 @@
 #include "client/local/service_switch.h"
 #include "client/local/settings.h"
 #include "client/monitor/status_refresh.h"
+#include "client/protocol/account_requests.h"
 #include "client/protocol/request_environment.h"
 #include "client/record/account_key.h"
 #include "client/record/client_context.h"
 #include "client/texts/string_table.h"
-#include "platform/service_control.h"
+#include "platform/bounded_call.h"
 #include "platform/win32/wide_text.h"
 #include "resources/resource.h"
 
@@ -35,8 +39,15 @@ namespace {
 constexpr UINT_PTR kHideTimer = 1;
 constexpr UINT_PTR kLoginRetryTimer = 2;
 constexpr UINT_PTR kTrayRetryTimer = 10;
+constexpr UINT_PTR kExitDeadlineTimer = 11;
 constexpr UINT kLoginRetryMs = 30000;
 constexpr UINT kTrayRetryMs = 1000;
+
+// How long the exit waits for its final save (real time: a save cut short by a scaled clock
+// would be lost). Past it the save's request is stopped and the program ends.
+constexpr UINT kFinalSaveDeadlineMs = 10000;
+// How long the program, its window gone, still waits for the service's stop to be sent.
+constexpr auto kServiceStopWait = std::chrono::milliseconds(2000);
 
 // The system command of the window menu's about item.
 constexpr UINT kAboutSystemCommand = 0x10;
@@ -63,6 +74,9 @@ CQuorinFreeDlg::CQuorinFreeDlg()
 CQuorinFreeDlg::~CQuorinFreeDlg() {
   // The window goes before the icons and bitmaps it shows.
   DestroyWindow();
+  // The exit asked for the service's stop while its final save ran; a manager that takes
+  // longer than this is left to finish with the process.
+  services_.WaitUntilDone(kServiceStopWait);
 }
 
 bool CQuorinFreeDlg::OnInitDialog() {
@@ -79,8 +93,13 @@ bool CQuorinFreeDlg::OnInitDialog() {
   SetWindowIcons();
   MarkClientWindow(hwnd(), title);
 
-  if (!CreateDomainGrid())
+  if (!CreateDomainGrid()) {
+    // Without its grid the window cannot show an account's domains, and a hidden window
+    // without a tray icon would leave a process the user cannot reach: say so and end.
+    ClientMessageBox(LoadResourceText(IDS_GRID_FAILED), kMessageOk, false, {}, 0, nullptr);
+    EndDialog(0);
     return false;
+  }
 
   const ClientArguments arguments = ParseClientArguments(ProcessArguments());
   silentUser_ = arguments.silentUser;
@@ -99,9 +118,9 @@ bool CQuorinFreeDlg::OnInitDialog() {
   GetClientContext();
   const ClientSettings values = settings.ReadClientSettings();
   if (Silent() || values.autoLogin || values.runAsService)
-    StartLogin();
+    loginStartedAtInit_ = StartLogin();
 
-  SetCaption(ReadLanguageText("AboutDlg", "about004") + " " + settings.GetCurrentVersion());
+  SetCaption(AboutCaption());
   RecordGeometry();
 
   if (Silent() || values.autoMinimize) {
@@ -156,6 +175,14 @@ void CQuorinFreeDlg::RecordGeometry() {
   clientHeight_ = client.bottom - client.top;
   clientLeft_ = origin.x;
   clientTop_ = origin.y;
+  RECT frame{};
+  ::GetWindowRect(hwnd(), &frame);
+  normalWidth_ = frame.right - frame.left;
+  normalHeight_ = frame.bottom - frame.top;
+}
+
+std::string CQuorinFreeDlg::AboutCaption() const {
+  return ReadLanguageText("AboutDlg", "about004") + " " + ProcessSettings().GetCurrentVersion();
 }
 
 void CQuorinFreeDlg::SetMenuTexts() {
@@ -225,6 +252,14 @@ bool CQuorinFreeDlg::OnLinkCommand(int id) {
 }
 
 bool CQuorinFreeDlg::OnCommand(int id, int notifyCode, HWND control) {
+  // Menu commands (the tray's among them) come without a control and reach the window even
+  // while it is disabled: they must not open a second dialog, log out or exit behind the
+  // dialog, job or download the user is in.
+  if (control == nullptr && (exitState_ != ExitState::kNone || Disabled())) {
+    if (exitState_ == ExitState::kNone)
+      BringActivePopupToFront();
+    return true;
+  }
   if (OnLinkCommand(id))
     return true;
   switch (id) {
@@ -269,8 +304,7 @@ bool CQuorinFreeDlg::OnCommand(int id, int notifyCode, HWND control) {
       SelectAll();
       return true;
     case ID_MENU_SHOW:
-      ::ShowWindow(hwnd(), SW_SHOW);
-      ::SetForegroundWindow(hwnd());
+      OpenMainWindow();
       return true;
     case IDC_ACCOUNT_NAME:
       if (notifyCode == CBN_SELCHANGE) {
@@ -338,6 +372,7 @@ std::optional<LRESULT> CQuorinFreeDlg::OnMessage(UINT message, WPARAM wParam, LP
       // The window moved to a monitor of another DPI: take the size the system suggests, the
       // icons and the grid's font of the new size.
       const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      const bool parked = Parked();
       ::SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -345,6 +380,10 @@ std::optional<LRESULT> CQuorinFreeDlg::OnMessage(UINT message, WPARAM wParam, LP
       UniqueIcon formerSmall = std::move(smallIcon_);
       SetWindowIcons();
       grid_.UpdateForDpi();
+      if (!parked) {
+        normalWidth_ = suggested->right - suggested->left;
+        normalHeight_ = suggested->bottom - suggested->top;
+      }
       return 0;
     }
     case WM_DESTROY:
@@ -408,23 +447,87 @@ std::optional<LRESULT> CQuorinFreeDlg::OnWindowProcedureMessage(UINT message, WP
 }
 
 void CQuorinFreeDlg::OnTrayCallback(LPARAM mouseMessage) {
-  if (mouseMessage == WM_RBUTTONDOWN) {
-    ShowTrayMenu(hwnd(), {bitmaps_[0].get(), bitmaps_[1].get(), bitmaps_[2].get()});
+  const bool leftClick = mouseMessage == WM_LBUTTONDOWN || mouseMessage == WM_LBUTTONDBLCLK;
+  if (!leftClick && mouseMessage != WM_RBUTTONDOWN)
+    return;
+  if (Disabled()) {
+    BringActivePopupToFront();
     return;
   }
-  if (mouseMessage != WM_LBUTTONDOWN && mouseMessage != WM_LBUTTONDBLCLK)
-    return;
-  if (!firstShowDone_ && Silent()) {
-    // The silent start parked the window off the screen at no size: bring it back centred.
-    const int width = clientWidth_;
-    const int height = clientHeight_ + 50;
-    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (::GetSystemMetrics(SM_CYSCREEN) - clientHeight_) / 2;
-    ::MoveWindow(hwnd(), left, top, width, height, TRUE);
+  if (leftClick)
+    OpenMainWindow();
+  else
+    ShowTrayMenu(hwnd(), {bitmaps_[0].get(), bitmaps_[1].get(), bitmaps_[2].get()});
+}
+
+void CQuorinFreeDlg::OpenMainWindow() {
+  // The frame-paint hiding keeps the window from flashing while it starts hidden; a show the
+  // user asked for is not to be swallowed by it.
+  hideOnFramePaint_ = 0;
+  ::KillTimer(hwnd(), kHideTimer);
+  if (Parked() || (!firstShowDone_ && !::IsWindowVisible(hwnd()))) {
+    // Centred on the work area of the screen the user clicked on (the taskbar's), at the
+    // window's own size: a silent start parked it off the screen at no size at all.
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &monitor))
+      work = monitor.rcWork;
+    const int workWidth = static_cast<int>(work.right - work.left);
+    const int workHeight = static_cast<int>(work.bottom - work.top);
+    const int left = static_cast<int>(work.left) + std::max(0, (workWidth - normalWidth_) / 2);
+    const int top = static_cast<int>(work.top) + std::max(0, (workHeight - normalHeight_) / 2);
+    ::SetWindowPos(hwnd(), nullptr, left, top, normalWidth_, normalHeight_,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
   }
   firstShowDone_ = true;
-  ::ShowWindow(hwnd(), SW_SHOW);
+  ::ShowWindow(hwnd(), ::IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
   ::SetForegroundWindow(hwnd());
+}
+
+bool CQuorinFreeDlg::Parked() const {
+  RECT frame{};
+  ::GetWindowRect(hwnd(), &frame);
+  return frame.right - frame.left < normalWidth_ || frame.bottom - frame.top < normalHeight_ ||
+         ::MonitorFromRect(&frame, MONITOR_DEFAULTTONULL) == nullptr;
+}
+
+namespace {
+
+struct OwnedPopupSearch {
+  HWND owner = nullptr;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindOwnedPopup(HWND window, LPARAM search) {
+  auto* state = reinterpret_cast<OwnedPopupSearch*>(search);
+  if (::GetWindow(window, GW_OWNER) == state->owner && ::IsWindowVisible(window) &&
+      ::IsWindowEnabled(window)) {
+    state->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+void CQuorinFreeDlg::BringActivePopupToFront() {
+  HWND popup = ::GetLastActivePopup(hwnd());
+  if (popup == hwnd() || popup == nullptr) {
+    // A pop-up that never was active (it opened while another program had the focus) is not
+    // known as the last active one; the window's thread still shows it.
+    OwnedPopupSearch search{hwnd(), nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindOwnedPopup, reinterpret_cast<LPARAM>(&search));
+    popup = search.found;
+  }
+  if (popup != nullptr && popup != hwnd() && ::IsWindowVisible(popup)) {
+    ::SetForegroundWindow(popup);
+    return;
+  }
+  // A job has no pop-up of its own: the busy window with its status line comes forward.
+  OpenMainWindow();
 }
 
 void CQuorinFreeDlg::OnTimer(UINT_PTR id) {
@@ -435,18 +538,25 @@ void CQuorinFreeDlg::OnTimer(UINT_PTR id) {
       break;
     case kLoginRetryTimer:
       ::KillTimer(hwnd(), kLoginRetryTimer);
-      // Another job (a save) may still run: then the next period tries again.
-      if (!StartLogin() && job_.Running())
+      if (exitState_ != ExitState::kNone)
+        break;
+      // Another job (a save) may still run, or a modal dialog is open, whose end would enable
+      // the window under a login's wait: then the next period tries again.
+      if (Disabled() || (!StartLogin() && job_.Running()))
         ::SetTimer(hwnd(), kLoginRetryTimer, ClientTimerPeriod(kLoginRetryMs), nullptr);
       break;
     case kTrayRetryTimer:
       if (!AddIcon())
         break;  // the next tick tries again
-      if (trayRetryOpensAdvertisement_ && Silent() && ShowsAdvertisement(GetClientContext()))
-        StartAdvertisement();
+      if (trayRetryOpensAdvertisement_ && Silent())
+        silentAdvertisementDue_ = true;
       trayRetryOpensAdvertisement_ = false;
+      OpenSilentAdvertisementWhenReady();
       ::KillTimer(hwnd(), kTrayRetryTimer);
       desktopSwitch_.End();
+      break;
+    case kExitDeadlineTimer:
+      FinishExit();
       break;
     default:
       break;
@@ -474,9 +584,20 @@ void CQuorinFreeDlg::PaintMinimised() {
 }
 
 void CQuorinFreeDlg::OnDestroy() {
-  // The final save happens while the grid still exists, and shows no message.
   reportErrors_ = false;
-  SaveChangesNow();
+  if (exitState_ == ExitState::kNone) {
+    // Destroyed without the exit command (a start that failed): the final save still goes out,
+    // on a worker and for at most its deadline, and shows no message.
+    exitState_ = ExitState::kDone;
+    WriteGridToRecord();
+    const auto answered =
+        platform::CallWithin<bool>(std::chrono::milliseconds(kFinalSaveDeadlineMs), [] {
+          std::string message;
+          return SaveDomainChange(message, true, true);
+        });
+    if (!answered)
+      StopProcessRequests();
+  }
   // The program ends with this window. A login or domain refresh still waiting on a server
   // is stopped, so its worker is joined within moments rather than after every login server's
   // time-out, and it asks no further server on its way out.
@@ -486,6 +607,7 @@ void CQuorinFreeDlg::OnDestroy() {
   sessions_.Unregister();
   ::KillTimer(hwnd(), kLoginRetryTimer);
   ::KillTimer(hwnd(), kTrayRetryTimer);
+  ::KillTimer(hwnd(), kExitDeadlineTimer);
   desktopSwitch_.End();
   RouteStatusRefreshTo(nullptr);
   SetProcessMessageSink({});
@@ -499,9 +621,48 @@ void CQuorinFreeDlg::Exit() {
       IDOK) {
     return;
   }
+  BeginExit();
+}
+
+void CQuorinFreeDlg::BeginExit() {
+  if (exitState_ != ExitState::kNone)
+    return;
+  exitState_ = ExitState::kSaving;
+  reportErrors_ = false;
   RemoveIcon();
-  if (platform::QueryServiceState(kServiceName) != platform::kServiceNotInstalled)
-    platform::StopServiceByName(kServiceName);
+  ::ShowWindow(hwnd(), SW_HIDE);
+  // The service manager may take its time over the stop: it is asked on a worker, beside the
+  // final save.
+  services_.Request(ServiceCommands::Command::kStop);
+  // The window takes no command while a job runs, so none should be running here; one that
+  // is has no use any more and ends at once.
+  if (job_.Running())
+    StopProcessRequests();
+  // The final save, silent, on a worker: the window keeps answering while a server takes its
+  // time, and the deadline ends the wait.
+  WriteGridToRecord();
+  const bool started = job_.Start(
+      hwnd(), kJobDoneMessage,
+      [] {
+        std::string message;
+        SaveDomainChange(message, true, true);
+      },
+      [this] { FinishExit(); });
+  if (!started) {
+    FinishExit();
+    return;
+  }
+  ::SetTimer(hwnd(), kExitDeadlineTimer, kFinalSaveDeadlineMs, nullptr);
+}
+
+void CQuorinFreeDlg::FinishExit() {
+  if (exitState_ != ExitState::kSaving)
+    return;
+  exitState_ = ExitState::kDone;
+  ::KillTimer(hwnd(), kExitDeadlineTimer);
+  // A save still waiting past its deadline, and the monitor's requests, end now, so that the
+  // workers joined on the way out end within moments.
+  StopProcessRequests();
   EndDialog(1);
 }
 
@@ -525,7 +686,7 @@ void CQuorinFreeDlg::EndJob() {
   ::EnableWindow(hwnd(), TRUE);
   ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
   // The status line showed the job's text: the record's own comes back.
-  SetItemText(IDC_STATUS_LINE, GetClientContext().StatusText(kStatusLine));
+  ShowStatusTexts();
 }
 
 }  // namespace quorin::client

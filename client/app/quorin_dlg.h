@@ -22,8 +22,8 @@
 #include "client/controls/tree_grid.h"
 #include "client/framework/dialog_base.h"
 #include "client/framework/gdi_objects.h"
+#include "client/local/service_commands.h"
 #include "client/record/domain_rows.h"
-#include "platform/stoppable_thread.h"
 
 namespace quorin::client {
 
@@ -60,9 +60,20 @@ class CQuorinFreeDlg : public CDialogBase {
   void SetWindowIcons();
   bool CreateDomainGrid();
   void RecordGeometry();
+  // "about004" of Language.ini and the version: the caption after the start.
+  std::string AboutCaption() const;
   void SetMenuTexts();
   std::optional<LRESULT> OnWindowProcedureMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnTrayCallback(LPARAM mouseMessage);
+  // Every way of opening the window: shown and brought to the front, and centred on the work
+  // area at its normal size when it was never shown or is parked off the screen (a silent
+  // start). An explicit show is never taken back by the start-up's frame-paint hiding.
+  void OpenMainWindow();
+  bool Parked() const;
+  // While the window is disabled under a modal dialog, a job or the update's progress window,
+  // a command from the tray or a menu only brings that pop-up (or the busy window) forward.
+  bool Disabled() const { return !::IsWindowEnabled(hwnd()); }
+  void BringActivePopupToFront();
   void AppendAboutToSystemMenu();
   void ShowAboutBox();
   // The web and help commands of the menus and the link button; false for other commands.
@@ -75,7 +86,14 @@ class CQuorinFreeDlg : public CDialogBase {
   void OnDestroy();
   void PaintMinimised();
   void Exit();
+  // After the exit's confirmation: the final save and the service's stop run on workers while
+  // the window keeps answering; FinishExit ends the dialog once the save is answered or its
+  // deadline has passed.
+  void BeginExit();
+  void FinishExit();
   void RunDesktopSwitch();
+  // The record's placeholders in the interface language.
+  void ShowStatusTexts();
 
   // Worker jobs: the window is disabled with a wait cursor and `statusTextId` in the status
   // line until the result has been applied.
@@ -89,7 +107,9 @@ class CQuorinFreeDlg : public CDialogBase {
   void Logout();
   void LookUpProfile(const std::string& userName);
   void StartAdvertisement();
-  void StartServiceAfterLogin();
+  // A silent start opens the advertisement once both its tray icon is in place and its login
+  // has succeeded, whichever comes last.
+  void OpenSilentAdvertisementWhenReady();
 
   // The views and the domains (main_dialog_domains.cpp).
   void ShowLoginView(bool loginView);
@@ -126,6 +146,13 @@ class CQuorinFreeDlg : public CDialogBase {
   // The tray retry of a desktop switch opens the advertisement of a silent start once the icon
   // is there; a retry after a taskbar restart does not.
   bool trayRetryOpensAdvertisement_ = false;
+  bool silentAdvertisementDue_ = false;
+  // The login started by the initialisation: its success takes the about box's caption, as
+  // the window has after a start that logged in at once.
+  bool loginStartedAtInit_ = false;
+  // The exit: not asked for, waiting for the final save, or over.
+  enum class ExitState { kNone, kSaving, kDone };
+  ExitState exitState_ = ExitState::kNone;
   bool aboutOpen_ = false;
   UINT taskbarCreatedMessage_ = 0;
 
@@ -134,6 +161,9 @@ class CQuorinFreeDlg : public CDialogBase {
   int clientHeight_ = 0;
   int clientLeft_ = 0;
   int clientTop_ = 0;
+  // The window's own size at initialisation (or after a change of DPI), before any parking.
+  int normalWidth_ = 0;
+  int normalHeight_ = 0;
 
   std::string silentUser_;
   std::string silentPassword_;
@@ -149,7 +179,7 @@ class CQuorinFreeDlg : public CDialogBase {
   SessionNotifications sessions_;
   DesktopSwitch desktopSwitch_;
   WindowJob job_;
-  platform::StoppableThread serviceStarter_;
+  ServiceCommands services_;
   bool busy_ = false;
 };
 

@@ -23,7 +23,7 @@ void SystemHtmlPage(std::string_view url) {
   platform::ShowHtmlPage(url);
 }
 
-// Set once at start-up and used on the UI thread only.
+// Set once at start-up, before any other thread (the advertisement's) calls them.
 ShellOpenFunction& CurrentShellOpen() {
   static ShellOpenFunction function = SystemShellOpen;
   return function;

@@ -256,7 +256,9 @@ TEST_F(DialogFrameworkTest, TheMainWindowShowsTheLoginViewAndItsTexts) {
     EXPECT_EQ(WindowText(window), L"QuorinFree ver4.2.0");
     EXPECT_EQ(client::FindRunningClient("QuorinFree probe-1"), window);
     EXPECT_EQ(ControlText(window, IDC_STATUS_ADDRESS), L"203.0.113.9");
-    EXPECT_EQ(ControlText(window, IDC_STATUS_USER), L"<未登录>");
+    // The record's placeholder, in the interface language.
+    EXPECT_EQ(ControlText(window, IDC_STATUS_USER),
+              Wide(client::LoadResourceText(IDS_NOT_LOGGED_IN)));
     EXPECT_EQ(ControlText(window, IDC_LINK), Wide(client::LoadResourceText(57722)));
     EXPECT_TRUE(ControlVisible(window, IDC_LOGIN));
     EXPECT_FALSE(ControlVisible(window, IDC_LOGOUT));

@@ -255,6 +255,9 @@ TEST_F(MainWindowSimTest, TheFormLogsInAndOutAndTheGridsEditsReachTheProvider) {
   ClientRun run(install, L"--time-scale 60");
   const HWND main = run.ShowMainWindow();
   ASSERT_NE(main, nullptr);
+  // The record's placeholders in the window's language; the record keeps its own.
+  EXPECT_EQ(ControlText(main, IDC_STATUS_USER), L"<not logged in>");
+  EXPECT_EQ(ControlText(main, IDC_STATUS_LINE), L"<not connected>");
 
   // Empty fields: the message names what is missing, and no request leaves.
   std::int64_t mark = simulator_.LastSeq();
@@ -273,7 +276,10 @@ TEST_F(MainWindowSimTest, TheFormLogsInAndOutAndTheGridsEditsReachTheProvider) {
   PostButtonClick(message, IDOK);
   ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(message); }));
   EXPECT_TRUE(ControlVisible(main, IDC_LOGIN));
-  ::Sleep(1000);  // a minute of the client's clock, twice the silent retry's period
+  // A minute of the client's clock, twice the silent retry's period. The login view has
+  // nothing that shows the client's time passing; a slow machine can only hide a retry here,
+  // never make one up.
+  ::Sleep(1000);
   EXPECT_EQ(Requests(mark, kLoginPath).size(), 1u) << "an interactive login is not retried";
   EXPECT_EQ(run.MessageDialog(0), nullptr);
 
@@ -282,6 +288,9 @@ TEST_F(MainWindowSimTest, TheFormLogsInAndOutAndTheGridsEditsReachTheProvider) {
   EXPECT_EQ(WindowText(main), L"QuorinFree ver4.2.0(free account)");
   ASSERT_TRUE(SavedAddress("203.0.113.20"));
   EXPECT_TRUE(GridShows(main, {"203.0.113.20", "203.0.113.20"}));
+  // The box pauses every record when ticked; no record is paused, so it is not ticked.
+  EXPECT_EQ(ControlText(main, IDC_SELECT_ALL), L"Pa&use all records");
+  EXPECT_EQ(::SendDlgItemMessageW(main, IDC_SELECT_ALL, BM_GETCHECK, 0, 0), BST_UNCHECKED);
   // The login stored the account as the current profile (without its password).
   const auto profile = client::FindProfile(Utf8(install.File(L"userprofie.dat")), "mw");
   ASSERT_TRUE(profile.has_value());
@@ -319,11 +328,30 @@ TEST_F(MainWindowSimTest, TheFormLogsInAndOutAndTheGridsEditsReachTheProvider) {
   })) << "the provider's record holds the typed address";
 
   // Enter and Escape do nothing in the logged-in view either.
-  ::PostMessageW(main, WM_COMMAND, IDOK, 0);
-  ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
-  ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
-  EXPECT_TRUE(run.Running());
+  EXPECT_TRUE(CommandLeavesTheWindowOpen(run, main, IDOK));
+  EXPECT_TRUE(CommandLeavesTheWindowOpen(run, main, IDCANCEL));
   EXPECT_TRUE(ControlVisible(main, IDC_LOGOUT));
+
+  // Ticking the box and saving pauses both records (each host's flags: option, then
+  // "enabled"); the grid built anew shows the box ticked, as every record is paused.
+  ::PostMessageW(::GetDlgItem(main, IDC_SELECT_ALL), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] {
+    return ::SendDlgItemMessageW(main, IDC_SELECT_ALL, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }));
+  PostButtonClick(main, IDC_SAVE_CHANGES);
+  EXPECT_TRUE(WaitUntil([&] {
+    return ClientSetting("home.example.test") == "10" && ClientSetting("nas.example.test") == "10";
+  })) << ClientSetting("home.example.test").value_or("-");
+  ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(main) != FALSE; }));
+  PostButtonClick(main, IDC_LOGOUT);
+  ASSERT_TRUE(WaitUntil([&] { return ControlVisible(main, IDC_LOGIN); }));
+  EXPECT_EQ(::SendDlgItemMessageW(main, IDC_SELECT_ALL, BM_GETCHECK, 0, 0), BST_CHECKED)
+      << "the login view keeps what the grid showed";
+  TypeLogin(main, L"mw", L"pw");
+  ASSERT_TRUE(LoggedInView(main));
+  EXPECT_TRUE(WaitUntil([&] {
+    return ::SendDlgItemMessageW(main, IDC_SELECT_ALL, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  })) << "every record paused: the box is ticked";
 
   // The exit's confirmation closes as OK when its countdown of 15 seconds runs out.
   PostButtonClick(main, IDC_EXIT);
@@ -353,7 +381,7 @@ TEST_F(MainWindowSimTest, TheWindowAnswersWhileTheLoginServerIsSlowAndStartsOneL
   EXPECT_TRUE(run.ExitThroughTheButton());
 }
 
-TEST_F(MainWindowSimTest, AnExitDuringALoginStopsItsWaitForTheServers) {
+TEST_F(MainWindowSimTest, WhileALoginWaitsTheTrayOnlyBringsTheWindowForward) {
   InstallCopy install;
   ClientRun run(install, L"--time-scale 60");
   const HWND main = run.ShowMainWindow();
@@ -361,16 +389,65 @@ TEST_F(MainWindowSimTest, AnExitDuringALoginStopsItsWaitForTheServers) {
   // Every login server (all three are the simulator) holds its answer past its time-out.
   const std::int64_t mark = LoginWhileServersHold(main, 60000);
   ASSERT_GE(mark, 0);
+  ASSERT_FALSE(::IsWindowEnabled(main));
 
-  // Exit through the tray menu's command while the window waits for the login.
-  ::PostMessageW(main, WM_COMMAND, ID_MENU_TRAY_EXIT, 0);
+  // The tray's commands are handled at once (sent: the call returns when they are done) and
+  // open nothing: no exit confirmation, no settings, no menu; the logout leaves the login be.
+  constexpr UINT kTrayCallback = 0x2403;
+  for (const WPARAM command : {ID_MENU_TRAY_EXIT, ID_MENU_SETTINGS, ID_MENU_LOG, ID_MENU_LOGOUT}) {
+    EXPECT_NE(::SendMessageTimeoutW(main, WM_COMMAND, command, 0, SMTO_NORMAL, 5000, nullptr), 0)
+        << command;
+  }
+  EXPECT_NE(
+      ::SendMessageTimeoutW(main, kTrayCallback, 1, WM_RBUTTONDOWN, SMTO_NORMAL, 5000, nullptr), 0)
+      << "no pop-up menu is tracked";
+  EXPECT_EQ(run.MessageDialog(0), nullptr) << "no exit confirmation";
+  EXPECT_EQ(FindWindowWithControls(run.processId(), {IDC_AUTO_START}), nullptr) << "no settings";
+  EXPECT_EQ(FindWindowWithControls(run.processId(), {IDC_LOG_LIST}), nullptr) << "no log viewer";
+  for (const HWND window : VisibleWindowsOfProcess(run.processId())) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    EXPECT_NE(std::wstring(name), L"#32768") << "no menu";
+  }
+  EXPECT_TRUE(::IsWindowVisible(main)) << "the busy window came forward";
+  EXPECT_TRUE(ControlVisible(main, IDC_ACCOUNT_NAME)) << "no logout behind the login";
+
+  // The login ends with its failure once every server has timed out; then the window is the
+  // user's again.
+  const HWND message = run.MessageDialog();
+  ASSERT_NE(message, nullptr);
+  PostButtonClick(message, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(main) != FALSE; }));
+  EXPECT_TRUE(run.ExitThroughTheButton());
+}
+
+TEST_F(MainWindowSimTest, TheExitAnswersWhileTheFinalSaveWaitsAndEndsByItsDeadline) {
+  InstallCopy install;
+  ClientRun run(install, L"--time-scale 60");
+  const HWND main = run.ShowMainWindow();
+  ASSERT_NE(main, nullptr);
+  TypeLogin(main, L"mw", L"pw");
+  ASSERT_TRUE(LoggedInView(main));
+  ASSERT_TRUE(SavedAddress("203.0.113.20"));
+  ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(main) != FALSE; }));
+
+  // The login server takes every save and never answers it.
+  simulator_.SetFault(R"({"server": "login", "path": "/client_saveDomainList.php",
+                          "mode": "silent", "hold_ms": 60000})");
+  const std::int64_t mark = simulator_.LastSeq();
+  PostButtonClick(main, IDC_EXIT);
   const HWND confirm = run.MessageDialog();
   ASSERT_NE(confirm, nullptr);
   PostButtonClick(confirm, IDOK);
-  // Waiting for the rotation would take 5 s per server; the stop ends it at once.
-  EXPECT_TRUE(run.WaitForExit(10000).has_value()) << "the client ended while the login waited";
-  run.WaitForExit();
-  EXPECT_EQ(Requests(mark, kLoginPath).size(), 1u) << "no other login server asked after the exit";
+  ASSERT_TRUE(WaitUntil([&] { return !Requests(mark, kSavePath).empty(); }))
+      << "the final save went out";
+  // The save waits on a worker: the window still answers, hidden, and the program runs on.
+  EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 3000, nullptr), 0);
+  EXPECT_FALSE(::IsWindowVisible(main))
+      << "style " << std::hex << ::GetWindowLongW(main, GWL_STYLE);
+  EXPECT_TRUE(run.Running());
+  // The save's deadline is 10 s; the program ends within moments after it.
+  EXPECT_TRUE(run.WaitForExit(25000).has_value()) << "the client ended by the save's deadline";
 }
 
 TEST_F(MainWindowSimTest, AChangeTheMonitorMakesBehindAnOpenMessageIsShown) {

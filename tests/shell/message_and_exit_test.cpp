@@ -39,16 +39,14 @@ TEST_F(MainWindowTest, TheLoginViewAndTheExitConfirmationAtBothScreenSizes) {
       EXPECT_FALSE(ControlVisible(main, id)) << id;
     }
     EXPECT_EQ(ControlText(main, IDC_LINK), L"Register...");  // string 57722 without "erp"
-    EXPECT_EQ(ControlText(main, IDC_STATUS_USER), L"<未登录>");
+    EXPECT_EQ(ControlText(main, IDC_STATUS_USER), L"<not logged in>");
     const std::wstring suffix = dpi == 96 ? L"96dpi" : L"144dpi";
     EXPECT_TRUE(TakeScreenshot(L"main_window_login_view_" + suffix));
 
     // Enter and Escape do nothing.
-    ::PostMessageW(main, WM_COMMAND, IDOK, 0);
-    ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
-    ::Sleep(300);
-    EXPECT_TRUE(run.Running());
-    EXPECT_EQ(run.MessageDialog(300), nullptr);
+    EXPECT_TRUE(CommandLeavesTheWindowOpen(run, main, IDOK));
+    EXPECT_TRUE(CommandLeavesTheWindowOpen(run, main, IDCANCEL));
+    EXPECT_EQ(run.MessageDialog(0), nullptr);
 
     PostButtonClick(main, IDC_EXIT);
     const HWND confirm = run.MessageDialog();

@@ -11,6 +11,7 @@
 
 #include "client/app/message_dialog.h"
 #include "client/app/outside_components.h"
+#include "client/app/quorin_dlg.h"
 #include "client/framework/resource_module.h"
 #include "resources/resource.h"
 #include "tests/shell/window_test_resources.h"
@@ -290,6 +291,45 @@ TEST_F(MessageDialogTest, TheLibraryEntryPointShowsTheSameDialog) {
   EXPECT_EQ(ControlText(second, IDC_MESSAGE_TEXT), L"");
   PostButtonClick(second, IDOK);
   EXPECT_EQ(empty.Result(), IDOK);
+}
+
+// The system refuses the domain grid's window, as it does when it has no more to give.
+LRESULT CALLBACK RefuseTheDomainGrid(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64);
+    if (std::wstring(name) == L"QuorinFree.TreeGrid")
+      return 1;
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MessageDialogTest, AMainWindowWithoutItsGridSaysSoAndEnds) {
+  std::atomic<DWORD> windowThread{0};
+  MessageBoxRun run([&windowThread] {
+    windowThread = ::GetCurrentThreadId();
+    const HHOOK hook =
+        ::SetWindowsHookExW(WH_CBT, RefuseTheDomainGrid, nullptr, ::GetCurrentThreadId());
+    client::CQuorinFreeDlg dialog;
+    const INT_PTR result = dialog.DoModal(nullptr);
+    ::UnhookWindowsHookEx(hook);
+    return static_cast<int>(result);
+  });
+  const HWND message = run.Dialog();
+  if (message == nullptr) {
+    // A window that stays up without its grid would hold the thread for ever.
+    ::PostThreadMessageW(windowThread, WM_QUIT, 0, 0);
+    run.Result();
+    FAIL() << "no message about the grid";
+  }
+  EXPECT_EQ(ControlText(message, IDC_MESSAGE_TEXT), Text(IDS_GRID_FAILED));
+  PostButtonClick(message, IDOK);
+  if (!WaitUntil([&] { return run.Finished(); }, 30s)) {
+    ::PostThreadMessageW(windowThread, WM_QUIT, 0, 0);
+    run.Result();
+    FAIL() << "the window did not end";
+  }
+  EXPECT_EQ(run.Result(), 0);
 }
 
 }  // namespace

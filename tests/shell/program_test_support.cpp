@@ -149,20 +149,22 @@ HWND ClientRun::ShowMainWindow(DWORD limitMs) {
   const HWND main = MainWindow(limitMs);
   if (main == nullptr)
     return nullptr;
+  // One click, as a user gives it: the window must come and stay. Posted, as the shell posts
+  // it: a posted message waits for the window's loop, which runs once the start is over.
   constexpr UINT kTrayCallback = 0x2403;
-  const bool shown = WaitUntil(
+  ::PostMessageW(main, kTrayCallback, 1, WM_LBUTTONDOWN);
+  // The start's own show can make the window visible for a moment before the click has been
+  // handled; a frame paint then hides it, and the click shows it again. Once the click has
+  // been handled, a frame paint paints the frame and the window stays.
+  const bool stays = WaitUntil(
       [&] {
-        if (!::IsWindowVisible(main)) {
-          ::PostMessageW(main, kTrayCallback, 1, WM_LBUTTONDOWN);
+        if (!::IsWindowVisible(main))
           return false;
-        }
-        // Visible now: it stays so once its frame paints are past.
-        ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
-        ::Sleep(300);
+        ::SendMessageTimeoutW(main, WM_NCPAINT, 1, 0, SMTO_NORMAL, 5000, nullptr);
         return ::IsWindowVisible(main) != FALSE;
       },
       std::chrono::milliseconds(limitMs));
-  return shown ? main : nullptr;
+  return stays ? main : nullptr;
 }
 
 HWND ClientRun::MessageDialog(DWORD limitMs) {
@@ -186,6 +188,24 @@ bool ClientRun::ExitThroughTheButton() {
     return false;
   PostButtonClick(confirm, IDOK);
   return WaitForExit().has_value();
+}
+
+bool CommandLeavesTheWindowOpen(ClientRun& run, HWND main, WPARAM command) {
+  // A disabled window (a job under way) takes no menu command, the about box's neither.
+  if (!WaitUntil([&] { return ::IsWindowEnabled(main) != FALSE; }))
+    return false;
+  if (::SendMessageTimeoutW(main, WM_COMMAND, command, 0, SMTO_NORMAL, 5000, nullptr) == 0)
+    return false;
+  ::PostMessageW(main, WM_COMMAND, ID_MENU_ABOUT, 0);
+  HWND about = nullptr;
+  WaitUntil([&] {
+    about = FindWindowWithControls(run.processId(), {IDC_ABOUT_TITLE, IDC_ABOUT_PICTURE});
+    return about != nullptr || !run.Running();
+  });
+  if (about == nullptr)
+    return false;
+  PostButtonClick(about, IDOK);
+  return WaitUntil([&] { return !::IsWindow(about); }) && run.Running();
 }
 
 void SetClientSetting(const std::string& name, const std::string& value) {

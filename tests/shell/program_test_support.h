@@ -46,8 +46,8 @@ class ClientRun {
 
   // The main window (template 102) once it exists, shown or hidden; null when it did not come.
   HWND MainWindow(DWORD limitMs = 60000);
-  // The main window shown as a click on the tray icon shows it: clicked until it stays visible
-  // (its first two frame paints hide it). Null when it did not come or did not stay.
+  // The main window shown by one click on the tray icon; null when it did not come, or when a
+  // frame paint afterwards hid it again.
   HWND ShowMainWindow(DWORD limitMs = 60000);
   // The client's message dialog (template 154) once it shows; null when it did not.
   HWND MessageDialog(DWORD limitMs = 60000);
@@ -58,6 +58,11 @@ class ClientRun {
   HANDLE process_ = nullptr;
   DWORD processId_ = 0;
 };
+
+// Sends `command` to the main window and shows that the window's loop went on past it: the
+// about box, asked for afterwards, opens (and is closed again). False when the command ended
+// the window (its loop would never open the box).
+bool CommandLeavesTheWindowOpen(ClientRun& run, HWND main, WPARAM command);
 
 // The client's settings (HKEY_LOCAL_MACHINE\SOFTWARE\tilro\tlHost).
 void SetClientSetting(const std::string& name, const std::string& value);

@@ -35,6 +35,8 @@ const std::vector<unsigned>& NamedStrings() {
       list.push_back(id);
     for (unsigned id = 57728; id <= 57731; ++id)
       list.push_back(id);
+    for (unsigned id = 57760; id <= 57762; ++id)
+      list.push_back(id);
     return list;
   }();
   return ids;

@@ -140,7 +140,7 @@ HWND AboutBox(ClientRun& run) {
 }
 
 TEST_F(TrayTest, TheIconShowsAndHidesTheWindowAndComesBackAfterATaskbarRestart) {
-  RECT client{};
+  RECT normal{};
   {
     ClientRun run(install_);
     const HWND main = run.MainWindow();
@@ -148,9 +148,9 @@ TEST_F(TrayTest, TheIconShowsAndHidesTheWindowAndComesBackAfterATaskbarRestart) 
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(main); })) << "hidden at start";
     ASSERT_TRUE(WaitUntil([&] { return ShellHasIcon(main); })) << "the icon is in the tray";
 
-    ASSERT_EQ(run.ShowMainWindow(), main) << "a left click shows it";
+    ASSERT_EQ(run.ShowMainWindow(), main) << "the very first left click shows it";
     EXPECT_EQ(::GetForegroundWindow(), main);
-    ::GetClientRect(main, &client);
+    ::GetWindowRect(main, &normal);
     RECT before{};
     ::GetWindowRect(main, &before);
     ::SendMessageTimeoutW(main, kTrayCallback, kTrayIconId, WM_LBUTTONDBLCLK, SMTO_NORMAL, 5000,
@@ -186,8 +186,8 @@ TEST_F(TrayTest, TheIconShowsAndHidesTheWindowAndComesBackAfterATaskbarRestart) 
     EXPECT_FALSE(ShellHasIcon(main)) << "the exit takes it away";
   }
 
-  // A silent start with a 70-character title: the first click centres the parked window at
-  // its client size, 50 pixels taller; the tip holds the first 63 characters.
+  // A silent start with a 70-character title: the tip holds the first 63 characters, and the
+  // menu's "Open" brings the parked window back centred on the work area at its normal size.
   const std::string version = "ver4.2.0-" + std::string(50, 'x');
   const std::string title = "QuorinFree " + version;
   ASSERT_EQ(title.size(), 70u);
@@ -196,20 +196,62 @@ TEST_F(TrayTest, TheIconShowsAndHidesTheWindowAndComesBackAfterATaskbarRestart) 
   const HWND main = run.MainWindow();
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return ShellHasIcon(main); })) << "timer 10 added the icon";
-  bool tipSeen = false;
-  for (const std::string& line : Lines())
-    tipSeen = tipSeen || line == "tray-add\t1\t" + title.substr(0, 63);
-  EXPECT_TRUE(tipSeen) << ReadFileText(record_);
-  ASSERT_EQ(run.ShowMainWindow(), main);
-  const int width = client.right;
-  const int height = client.bottom;
+  // The record's line comes after the shell took the icon.
+  EXPECT_TRUE(WaitUntil([&] {
+    for (const std::string& line : Lines()) {
+      if (line == "tray-add\t1\t" + title.substr(0, 63))
+        return true;
+    }
+    return false;
+  })) << ReadFileText(record_);
+  ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(main) != FALSE; })) << "logged in";
+  ::SendMessageTimeoutW(main, WM_COMMAND, ID_MENU_SHOW, 0, SMTO_NORMAL, 5000, nullptr);
+  ASSERT_TRUE(::IsWindowVisible(main));
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   RECT frame{};
   ::GetWindowRect(main, &frame);
+  const int width = normal.right - normal.left;
+  const int height = normal.bottom - normal.top;
   EXPECT_EQ(frame.right - frame.left, width);
-  EXPECT_EQ(frame.bottom - frame.top, height + 50);
-  EXPECT_EQ(frame.left, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2);
-  EXPECT_EQ(frame.top, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2);
+  EXPECT_EQ(frame.bottom - frame.top, height);
+  EXPECT_EQ(frame.left, work.left + (work.right - work.left - width) / 2);
+  EXPECT_EQ(frame.top, work.top + (work.bottom - work.top - height) / 2);
+  // Hidden and shown again by a click, it stays where it was.
+  ::SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, nullptr);
+  ASSERT_FALSE(::IsWindowVisible(main));
+  ASSERT_EQ(run.ShowMainWindow(), main);
+  RECT again{};
+  ::GetWindowRect(main, &again);
+  EXPECT_TRUE(::EqualRect(&frame, &again));
   EXPECT_TRUE(run.ExitThroughTheButton());
+}
+
+TEST_F(TrayTest, ASilentStartOpensTheAdvertisementAndTakesTheAboutCaptionOnceLoggedIn) {
+  install_.Write(L"Language.ini", LanguageIni());
+  // An account whose key asks for the advertisement, and a login that answers only after the
+  // tray icon is long in place (the icon's retry runs on the client's clock, 60 times faster).
+  std::string accounts = kAccounts;
+  accounts.replace(accounts.find("000127"), 6, "100127");
+  simulator_.SetAccounts(accounts);
+  simulator_.SetFault(
+      R"({"server": "login", "path": "/client_login.php", "mode": "delay", "ms": 2000})");
+  ClientRun run(install_, L"-silent mw pw --time-scale 60");
+  const HWND main = run.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return ShellHasIcon(main); }));
+  const auto pages = [&] {
+    std::size_t count = 0;
+    for (const std::string& line : Lines())
+      count += line.rfind("html-page\t", 0) == 0 ? 1 : 0;
+    return count;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return ControlVisible(main, IDC_LOGOUT); })) << "logged in";
+  EXPECT_TRUE(WaitUntil([&] { return pages() > 0; })) << "the advertisement after the login";
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(main) == L"About box ver4.2.0"; }))
+      << "the caption after the start's own login: " << Utf8(WindowText(main));
+  EXPECT_TRUE(run.ExitThroughTheButton());
+  EXPECT_EQ(pages(), 1u) << "opened once";
 }
 
 TEST_F(TrayTest, ThePopupMenuTakesItsLinksFromLanguageIniOrLosesThem) {
@@ -285,6 +327,25 @@ TEST_F(TrayTest, EachCommandReachesItsTarget) {
     ::PostMessageW(main, message, wParam, 0);
     const HWND about = AboutBox(run);
     ASSERT_NE(about, nullptr) << message << " " << wParam;
+    if (wParam == ID_MENU_ABOUT) {
+      // The window is disabled under the box: the tray's commands are handled at once (sent:
+      // the call returns when they are done) and only bring the box forward.
+      ASSERT_FALSE(::IsWindowEnabled(main));
+      const std::size_t before = Lines().size();
+      for (const WPARAM command : {ID_MENU_SETTINGS, ID_MENU_LOG, ID_MENU_TRAY_EXIT}) {
+        EXPECT_NE(::SendMessageTimeoutW(main, WM_COMMAND, command, 0, SMTO_NORMAL, 5000, nullptr),
+                  0)
+            << command;
+      }
+      EXPECT_NE(::SendMessageTimeoutW(main, kTrayCallback, kTrayIconId, WM_RBUTTONDOWN, SMTO_NORMAL,
+                                      5000, nullptr),
+                0);
+      EXPECT_TRUE(Lines(before).empty()) << "no menu tracked";
+      EXPECT_EQ(run.MessageDialog(0), nullptr) << "no exit confirmation";
+      EXPECT_EQ(FindWindowWithControls(run.processId(), {IDC_AUTO_START}), nullptr);
+      EXPECT_EQ(FindWindowWithControls(run.processId(), {IDC_LOG_LIST}), nullptr);
+      EXPECT_TRUE(::IsWindowVisible(about));
+    }
     EXPECT_EQ(WindowText(about), L"About box");
     EXPECT_EQ(ControlText(about, IDC_ABOUT_TITLE), L"QuorinFree ver4.2.0");
     EXPECT_EQ(ControlText(about, IDC_ABOUT_TEXT1), L"Line one");

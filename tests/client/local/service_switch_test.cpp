@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
+
+#include "client/local/service_commands.h"
 
 #include "platform/service_control.h"
 
@@ -116,6 +121,67 @@ TEST(ServiceSwitchTest, CredentialRule) {
   EXPECT_TRUE(ServiceCredentialsAvailable(false, std::vector<bool>(12, true), 9));
   EXPECT_FALSE(ServiceCredentialsAvailable(false, {true, true}, 2));
   EXPECT_FALSE(ServiceCredentialsAvailable(false, {true}, -1));
+}
+
+// The window hands its service requests to a worker: they return at once while the manager
+// holds a call, and only the newest of the requests made meanwhile is carried out.
+TEST(ServiceCommandsTest, RequestsNeverWaitForTheManagerAndOnlyTheNewestWaits) {
+  struct Manager {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    bool holding = false;
+    bool installed = true;
+    std::vector<std::string> calls;
+    void Call(std::string line) {
+      std::unique_lock lock(mutex);
+      calls.push_back(std::move(line));
+      holding = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return open; });
+    }
+  };
+  auto manager = std::make_shared<Manager>();
+  ServiceOperations operations;
+  operations.queryState = [manager](std::string_view) {
+    std::lock_guard lock(manager->mutex);
+    return manager->installed ? platform::kServiceRunning : platform::kServiceNotInstalled;
+  };
+  operations.start = [manager](std::string_view name) {
+    manager->Call("start " + std::string(name));
+  };
+  operations.stop = [manager](std::string_view name) {
+    manager->Call("stop " + std::string(name));
+  };
+
+  ServiceCommands commands(operations);
+  commands.Request(ServiceCommands::Command::kStop);
+  {
+    std::unique_lock lock(manager->mutex);
+    manager->changed.wait(lock, [&] { return manager->holding; });
+  }
+  // The manager holds the stop; these requests return, and the last one replaces the others.
+  commands.Request(ServiceCommands::Command::kStart);
+  commands.Request(ServiceCommands::Command::kStop);
+  commands.Request(ServiceCommands::Command::kStart);
+  EXPECT_FALSE(commands.WaitUntilDone(std::chrono::milliseconds(20))) << "the stop still waits";
+  {
+    std::lock_guard lock(manager->mutex);
+    manager->open = true;
+    manager->changed.notify_all();
+  }
+  ASSERT_TRUE(commands.WaitUntilDone(std::chrono::seconds(30)));
+  {
+    std::lock_guard lock(manager->mutex);
+    EXPECT_EQ(manager->calls,
+              (std::vector<std::string>{"stop TLDDNSService", "start TLDDNSService"}));
+    // A service that is not installed is neither started nor stopped.
+    manager->installed = false;
+  }
+  commands.Request(ServiceCommands::Command::kStop);
+  ASSERT_TRUE(commands.WaitUntilDone(std::chrono::seconds(30)));
+  std::lock_guard lock(manager->mutex);
+  EXPECT_EQ(manager->calls.size(), 2u);
 }
 
 }  // namespace
