@@ -19,7 +19,7 @@ constexpr wchar_t kCheckCellClass[] = L"QuorinFree.CheckCell";
 constexpr wchar_t kAddressCellClass[] = L"QuorinFree.AddressCell";
 constexpr DWORD kCellStyle = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 
-// The keys that move in the grid rather than in a field of the address.
+// The keys that the grid takes rather than a field of the address (Tab leaves the grid).
 bool IsGridKey(WPARAM key) {
   switch (key) {
     case VK_TAB:
@@ -62,12 +62,16 @@ void CCheckCell::SetCheck(bool checked) {
     return;
   checked_ = checked;
   Invalidate();
+  if (grid_ != nullptr)
+    grid_->CellChanged(*this);
 }
 
 void CCheckCell::SetLabels(std::string_view checkedText, std::string_view uncheckedText) {
   checkedLabel_ = platform::WideFromUtf8(checkedText);
   uncheckedLabel_ = platform::WideFromUtf8(uncheckedText);
   Invalidate();
+  if (grid_ != nullptr)
+    grid_->CellChanged(*this);
 }
 
 std::optional<LRESULT> CCheckCell::OnMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -157,7 +161,8 @@ class CAddressCell::FieldWindow : public CWindowBase {
           return 0;  // handled as keys
         return std::nullopt;
       case WM_GETDLGCODE:
-        // A dialog would take Tab and Enter for itself; the grid moves with them instead.
+        // A dialog would take Tab and Enter for itself: Enter moves in the grid, and Tab goes
+        // through the grid to the control after it, not to the next field of the address.
         return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_HASSETSEL;
       default:
         return std::nullopt;

@@ -54,6 +54,8 @@ class CCheckCell : public CGridCell {
   bool GetCheck() const { return checked_; }
   // The label shown while checked and while not.
   void SetLabels(std::string_view checkedText, std::string_view uncheckedText);
+  // The label shown now.
+  const std::wstring& Label() const { return checked_ ? checkedLabel_ : uncheckedLabel_; }
 
  protected:
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -5,6 +5,7 @@
 
 #include "client/controls/grid_cells.h"
 #include "client/framework/dpi.h"
+#include "client/framework/resource_module.h"
 #include "platform/win32/wide_text.h"
 
 namespace quorin::client {
@@ -16,6 +17,16 @@ constexpr wchar_t kCanvasClass[] = L"QuorinFree.TreeGridCanvas";
 // Column widths at 96 DPI: the caption, then the cells of a host row (the address, wide enough
 // for "255.255.255.255" in the fonts of every language, and the two check boxes).
 constexpr int kColumnWidths[] = {260, 150, 120, 120};
+
+// The resource library's "Yes" and "No": how a check cell's state is read out.
+constexpr unsigned kCheckedWord = 57684;
+constexpr unsigned kUncheckedWord = 57685;
+
+bool IsDialogWindow(HWND window) {
+  wchar_t className[16] = {};
+  ::GetClassNameW(window, className, 16);
+  return std::wstring_view(className) == L"#32770";
+}
 
 void CollectVisible(const std::vector<std::unique_ptr<GridRow>>& rows,
                     std::vector<GridRow*>& visible) {
@@ -52,11 +63,20 @@ bool CTreeGrid::Create(DWORD style, const RECT& rect, HWND owner, int rowHeight,
     return false;
   }
   owner_ = owner;
+  checkedWord_ = LoadResourceText(kCheckedWord);
+  uncheckedWord_ = LoadResourceText(kUncheckedWord);
+  if (checkedWord_.empty() || uncheckedWord_.empty()) {
+    checkedWord_ = "Yes";
+    uncheckedWord_ = "No";
+  }
   baseRowHeight_ = rowHeight > 0 ? rowHeight : 24;
   dpi_ = WindowDpi(owner);
   ChooseFontAndSizes();
-  if (!CreateEx(0, kGridClass, L"", style | WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, rect,
-                owner, static_cast<UINT_PTR>(controlId))) {
+  // A tab stop of its dialog: Tab reaches the grid (the frame hands the focus to the canvas)
+  // and leaves it again.
+  if (!CreateEx(0, kGridClass, L"",
+                style | WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP, rect, owner,
+                static_cast<UINT_PTR>(controlId))) {
     return false;
   }
   const RECT client = ClientRect();
@@ -189,12 +209,61 @@ void CTreeGrid::Select(GridRow* row) {
   Notify(kGridSelectionChanged, row, -1);
 }
 
-// The canvas takes the focus, and a screen reader announces a focused window by its text: the
-// canvas is named after the selected row, so the row under the keyboard is read out (and other
-// programs, such as the window tests, can read it through WM_GETTEXT).
+// The canvas takes the focus, and a screen reader announces a focused window by its name (its
+// text): the canvas is named after the selected row with its address and the states of its
+// check boxes, so the row under the keyboard is read out, and again when Space toggles a box
+// (other programs, such as the window tests, read it through WM_GETTEXT).
 void CTreeGrid::NameCanvasAfterSelection() {
-  if (canvas_.hwnd() != nullptr)
-    ::SetWindowTextW(canvas_.hwnd(), platform::WideFromUtf8(RowText(selection_)).c_str());
+  if (canvas_.hwnd() == nullptr)
+    return;
+  std::wstring name = platform::WideFromUtf8(RowText(selection_));
+  if (selection_ != nullptr) {
+    for (const auto& cell : selection_->cells) {
+      if (const auto* address = dynamic_cast<const CAddressCell*>(cell.get())) {
+        name += L", " + platform::WideFromUtf8(address->GetAddress());
+      } else if (const auto* check = dynamic_cast<const CCheckCell*>(cell.get())) {
+        name += L", " + check->Label() + L": " +
+                platform::WideFromUtf8(check->GetCheck() ? checkedWord_ : uncheckedWord_);
+      }
+    }
+  }
+  wchar_t current[512] = {};
+  ::GetWindowTextW(canvas_.hwnd(), current, 512);
+  if (name == current)
+    return;
+  ::SetWindowTextW(canvas_.hwnd(), name.c_str());
+  // Readers that follow the focused object hear the new name at once.
+  ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, canvas_.hwnd(), OBJID_CLIENT, CHILDID_SELF);
+}
+
+void CTreeGrid::FocusNextControl(bool backwards) {
+  if (owner_ == nullptr || hwnd() == nullptr)
+    return;
+  const HWND next = ::GetNextDlgTabItem(owner_, hwnd(), backwards ? TRUE : FALSE);
+  if (next == nullptr || next == hwnd())
+    return;
+  // In a dialog WM_NEXTDLGCTL also moves the default button along with the focus.
+  if (IsDialogWindow(owner_))
+    ::SendMessageW(owner_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+  else
+    ::SetFocus(next);
+}
+
+void CTreeGrid::ToggleCheckByKey(int index) {
+  GridRow* row = selection_;
+  CCheckCell* check = CellByIndex(row, index);
+  if (check == nullptr)
+    return;
+  int column = -1;
+  for (std::size_t position = 0; position < row->cells.size(); ++position) {
+    if (row->cells[position].get() == check)
+      column = static_cast<int>(position) + 1;
+  }
+  // The owner hears what a click on the cell tells it, and may refuse the same way.
+  Notify(kGridClick, row, -1);
+  if (Notify(kGridBeforeCellActivate, row, column) != 0)
+    return;
+  check->Activate();
 }
 
 bool CTreeGrid::Toggle(GridRow* row) {
@@ -461,6 +530,11 @@ bool CTreeGrid::CellClicked(CGridCell& cell) {
 void CTreeGrid::CellKey(WPARAM key) {
   ::SetFocus(canvas_.hwnd());
   CanvasKey(key);
+}
+
+void CTreeGrid::CellChanged(const CGridCell& cell) {
+  if (cell.row() != nullptr && cell.row() == selection_)
+    NameCanvasAfterSelection();
 }
 
 std::optional<LRESULT> CTreeGrid::OnMessage(UINT message, WPARAM, LPARAM) {

@@ -9,10 +9,14 @@
 // children, toggles the row unless the owner refuses -1108; over a cell a click selects the
 // row (-1107 when the selection changes) and activates the cell unless the owner refuses
 // -1110; elsewhere on a row it selects the row, outside every row it clears the selection.
-// Tab, Enter and Down move to the next visible row, Shift+Tab and Up to the one before, Page
-// Up and Page Down by a page, Home and End to the first and the last; Right expands a
-// collapsed row or moves to the next row, Left collapses an expanded row or moves to the
-// row's parent. A disabled grid takes no input.
+// Enter and Down move to the next visible row, Up to the one before, Page Up and Page Down by
+// a page, Home and End to the first and the last; Right expands a collapsed row or moves to
+// the next row, Left collapses an expanded row or moves to the row's parent. Space toggles the
+// selected row's check cell 0 and Shift+Space its check cell 1, with the notifications of a
+// click (-2, then -1110, which the owner may refuse). Tab and Shift+Tab leave the grid for the
+// next or previous control of the owner, as everywhere in a dialog. A disabled grid takes no
+// input. The canvas carries the selected row and its cells' states as its window text, the
+// name a screen reader announces.
 #pragma once
 
 #include <windows.h>
@@ -106,6 +110,8 @@ class CTreeGrid : public CWindowBase {
   bool CellClicked(CGridCell& cell);
   // A navigation key that a cell hands to the grid; the canvas takes the focus.
   void CellKey(WPARAM key);
+  // A cell's value changed (a check cell toggled or set): the canvas's name follows.
+  void CellChanged(const CGridCell& cell);
 
  protected:
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -135,7 +141,13 @@ class CTreeGrid : public CWindowBase {
   // a step back); SelectVisible selects the visible row `index`.
   void MoveSelection(int step);
   void SelectVisible(int index);
+  // Names the canvas after the selected row: its caption, its address and its check cells'
+  // states ("www.example.net, 203.0.113.7, Option: No, Do not update: Yes").
   void NameCanvasAfterSelection();
+  // The focus goes to the owner's next (or previous) tab stop after the grid.
+  void FocusNextControl(bool backwards);
+  // Space on the canvas: the selected row's check cell `index` toggles as after a click.
+  void ToggleCheckByKey(int index);
   void ChooseFontAndSizes();
 
   // Canvas behaviour (tree_grid_canvas.cpp).
@@ -162,6 +174,9 @@ class CTreeGrid : public CWindowBase {
   int dragStartWidth_ = 0;
   UniqueFont font_;
   HandCursor handCursor_;
+  // How a check cell's state is read out, in the interface language.
+  std::string checkedWord_;
+  std::string uncheckedWord_;
 };
 
 }  // namespace quorin::client

@@ -75,11 +75,21 @@ std::optional<LRESULT> CGridCanvas::OnMessage(UINT message, WPARAM wParam, LPARA
       grid_.CanvasKey(wParam);
       return 0;
     case WM_CHAR:
-      return 0;  // Tab and Enter were handled as keys; no beep
-    case WM_GETDLGCODE:
-      // Inside a dialog the grid keeps the keys it moves with.
-      return DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS;
+      return 0;  // Enter and Space were handled as keys; no beep
+    case WM_GETDLGCODE: {
+      // Inside a dialog the grid keeps the arrows, Space and Enter; Tab and Escape stay the
+      // dialog's, so that Tab moves on to the next control as everywhere else.
+      LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
+      const auto* key = reinterpret_cast<const MSG*>(lParam);
+      if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+        code |= DLGC_WANTMESSAGE;
+      return code;
+    }
     case WM_SETFOCUS:
+      // An address edited in its cell is part of the row's name.
+      grid_.NameCanvasAfterSelection();
+      grid_.InvalidateRow(grid_.selection_);
+      return 0;
     case WM_KILLFOCUS:
       grid_.InvalidateRow(grid_.selection_);
       return 0;
@@ -208,7 +218,10 @@ void CTreeGrid::CanvasKey(WPARAM key) {
   const int count = static_cast<int>(VisibleRows().size());
   switch (key) {
     case VK_TAB:
-      MoveSelection(shift ? -1 : 1);
+      FocusNextControl(shift);
+      return;
+    case VK_SPACE:
+      ToggleCheckByKey(shift ? 1 : 0);
       return;
     case VK_RETURN:
     case VK_DOWN:

@@ -14,6 +14,7 @@
 #include "client/app/start_up_steps.h"
 #include "client/framework/app_base.h"
 #include "client/framework/dialog_base.h"
+#include "client/framework/dpi.h"
 #include "client/framework/resource_module.h"
 #include "client/monitor/status_refresh.h"
 #include "client/record/client_context.h"
@@ -262,6 +263,15 @@ TEST_F(DialogFrameworkTest, TheMainWindowShowsTheLoginViewAndItsTexts) {
     EXPECT_EQ(ControlText(window, IDC_LINK), Wide(client::LoadResourceText(57722)));
     EXPECT_TRUE(ControlVisible(window, IDC_LOGIN));
     EXPECT_FALSE(ControlVisible(window, IDC_LOGOUT));
+    EXPECT_EQ(LayoutFaults(window), std::vector<std::string>{});
+    // The font the layout check gives another process's dialogs is this dialog's own.
+    LOGFONTW own{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)), sizeof own,
+                 &own);
+    const LOGFONTW rebuilt = LibraryDialogFont(
+        Environment(L"QUORIN_SHELL_INSTALL") + L"\\uires.dll", client::WindowDpi(window));
+    EXPECT_EQ(rebuilt.lfHeight, own.lfHeight);
+    EXPECT_STREQ(rebuilt.lfFaceName, own.lfFaceName);
     // The window menu: texts from Language.ini and the settings picture on the first item.
     const HMENU menu = ::GetMenu(window);
     wchar_t text[64] = {};

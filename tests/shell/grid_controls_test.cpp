@@ -1,12 +1,14 @@
 // The custom controls in a window of their own: the domain grid with zone and host rows as the
 // main window fills it (an address cell and two check cells per host), driven through mouse,
-// wheel, scroll-bar and key messages, and the progress window with its pump. Screenshots of
+// wheel, scroll-bar and key messages, also inside a dialog whose manager moves the focus with
+// Tab, and the progress window with its pump. Screenshots of
 // both go to the build's artifacts, named after QUORIN_SHOT_TAG (the DPI and language run).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "client/controls/grid_cells.h"
@@ -109,22 +111,27 @@ class GridControlsTest : public ::testing::Test {
   GridRow* AddZone(const std::string& zone, const std::string& kind, const std::string& expiry,
                    const std::vector<std::pair<std::string, std::string>>& hosts) {
     GridRow* row = grid_.InsertRow(zone + "    [ " + kind + "  --  " + expiry + " ]");
-    for (const auto& [label, address] : hosts) {
-      HostRow host{grid_.InsertRow(label + "." + zone, row), nullptr, nullptr, nullptr};
-      auto addressCell = std::make_unique<CAddressCell>();
-      host.address = static_cast<CAddressCell*>(grid_.SetCell(host.row, std::move(addressCell)));
-      host.address->SetAddress(address);
-      for (const int index : {0, 1}) {
-        auto check = std::make_unique<CCheckCell>(index);
-        const std::string text =
-            client::LoadResourceText(index == 0 ? IDS_HOST_OPTION : IDS_HOST_PAUSED);
-        check->SetLabels(text, text);
-        auto* cell = static_cast<CCheckCell*>(grid_.SetCell(host.row, std::move(check)));
-        (index == 0 ? host.option : host.paused) = cell;
-      }
-      hosts_.push_back(host);
-    }
+    for (const auto& [label, address] : hosts)
+      hosts_.push_back(AddHost(grid_, row, label + "." + zone, address));
     return row;
+  }
+
+  // A host row as the main window makes it: the address, then check cells 0 and 1.
+  static HostRow AddHost(CTreeGrid& grid, GridRow* zone, const std::string& name,
+                         const std::string& address) {
+    HostRow host{grid.InsertRow(name, zone), nullptr, nullptr, nullptr};
+    host.address =
+        static_cast<CAddressCell*>(grid.SetCell(host.row, std::make_unique<CAddressCell>()));
+    host.address->SetAddress(address);
+    for (const int index : {0, 1}) {
+      auto check = std::make_unique<CCheckCell>(index);
+      const std::string text =
+          client::LoadResourceText(index == 0 ? IDS_HOST_OPTION : IDS_HOST_PAUSED);
+      check->SetLabels(text, text);
+      auto* cell = static_cast<CCheckCell*>(grid.SetCell(host.row, std::move(check)));
+      (index == 0 ? host.option : host.paused) = cell;
+    }
+    return host;
   }
 
   static void Pump() {
@@ -390,11 +397,11 @@ TEST_F(GridControlsTest, TheWheelTheScrollBarAndEveryKeyMoveAmongVisibleRows) {
   EXPECT_EQ(grid_.FirstVisibleRow(), 0);  // scrolled back to the selection
   Key(VK_DOWN);
   EXPECT_EQ(grid_.Selection(), hosts_[0].row);
-  Key(VK_TAB);
+  Key(VK_DOWN);
   EXPECT_EQ(grid_.Selection(), hosts_[1].row);
   Key(VK_RETURN);
   EXPECT_EQ(grid_.Selection(), Zone(1));
-  Key(VK_TAB, true);
+  Key(VK_UP);
   EXPECT_EQ(grid_.Selection(), hosts_[1].row);
   Key(VK_UP);
   EXPECT_EQ(grid_.Selection(), hosts_[0].row);
@@ -433,6 +440,191 @@ TEST_F(GridControlsTest, TheWheelTheScrollBarAndEveryKeyMoveAmongVisibleRows) {
   ::EnableWindow(grid_.hwnd(), TRUE);
 }
 
+// A dialog with a button before the grid and one after it in the tab order, as the main window
+// has controls around its grid. Keys go through the message loop, so the dialog manager
+// (IsDialogMessage) sees them first, as in the client.
+class GridInDialogTest : public GridControlsTest {
+ protected:
+  static constexpr int kBeforeId = 201;
+  static constexpr int kAfterId = 202;
+
+  void SetUp() override {
+    GridControlsTest::SetUp();
+    heard_.clear();
+    refuse_ = 0;
+    const std::vector<WORD> layout = TwoButtonTemplate();
+    dialog_ = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr),
+                                           reinterpret_cast<const DLGTEMPLATE*>(layout.data()),
+                                           nullptr, &GridInDialogTest::Procedure, 0);
+    ASSERT_NE(dialog_, nullptr);
+    RECT before{}, after{};
+    ::GetWindowRect(::GetDlgItem(dialog_, kBeforeId), &before);
+    ::GetWindowRect(::GetDlgItem(dialog_, kAfterId), &after);
+    ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&before), 2);
+    ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&after), 2);
+    RECT client{};
+    ::GetClientRect(dialog_, &client);
+    ASSERT_TRUE(inner_.Create(WS_VISIBLE | WS_BORDER,
+                              {before.left, before.bottom + 4, client.right - 4, after.top - 4},
+                              dialog_, 24, kGridId));
+    // After the first button in the tab order.
+    ::SetWindowPos(inner_.hwnd(), ::GetDlgItem(dialog_, kBeforeId), 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    zone_ = inner_.InsertRow("example.net    [ VIP  --  2027-01-31 ]");
+    www_ = AddHost(inner_, zone_, "www.example.net", "203.0.113.7");
+    ::SetForegroundWindow(dialog_);
+    Pump();
+  }
+
+  void TearDown() override {
+    if (dialog_ != nullptr) {
+      inner_.Clear();
+      ::DestroyWindow(dialog_);
+    }
+  }
+
+  // A key pressed where the focus is, as the system delivers it.
+  static void Press(WPARAM key, bool shift = false) {
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    ::SetKeyboardState(keys);
+    ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
+    Pump();
+    keys[VK_SHIFT] = 0;
+    ::SetKeyboardState(keys);
+  }
+
+  // What a screen reader reads for the row: its caption, address and check boxes' states.
+  static std::wstring Spoken(const std::string& row, const std::string& address, bool option,
+                             bool paused) {
+    const auto state = [](bool on) {
+      return Wide(client::LoadResourceText(on ? IDS_BUTTON_YES : IDS_BUTTON_NO));
+    };
+    return Wide(row) + L", " + Wide(address) + L", " +
+           Wide(client::LoadResourceText(IDS_HOST_OPTION)) + L": " + state(option) + L", " +
+           Wide(client::LoadResourceText(IDS_HOST_PAUSED)) + L": " + state(paused);
+  }
+
+  // DLGTEMPLATE: a captioned pop-up with the two buttons, top and bottom.
+  static std::vector<WORD> TwoButtonTemplate() {
+    std::vector<WORD> words;
+    const auto dword = [&](DWORD value) {
+      words.push_back(LOWORD(value));
+      words.push_back(HIWORD(value));
+    };
+    const auto text = [&](const wchar_t* value) {
+      for (; *value != L'\0'; ++value)
+        words.push_back(*value);
+      words.push_back(0);
+    };
+    dword(WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_MODALFRAME);
+    dword(0);
+    for (const WORD value : {WORD{2}, WORD{20}, WORD{20}, WORD{300}, WORD{160}, WORD{0}, WORD{0}})
+      words.push_back(value);
+    text(L"QuorinFree grid in a dialog");
+    for (const auto& [id, y, caption] :
+         {std::tuple{kBeforeId, 5, L"Before"}, std::tuple{kAfterId, 140, L"After"}}) {
+      if (words.size() % 2 != 0)
+        words.push_back(0);
+      dword(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON);
+      dword(0);
+      for (const int value : {5, y, 60, 14, id})
+        words.push_back(static_cast<WORD>(value));
+      words.push_back(0xFFFF);
+      words.push_back(0x0080);  // the button class
+      text(caption);
+      words.push_back(0);
+    }
+    return words;
+  }
+
+  static INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+    if (message == WM_INITDIALOG)
+      return TRUE;
+    if (message != WM_NOTIFY)
+      return FALSE;
+    const auto* notify = reinterpret_cast<const client::GridNotify*>(lParam);
+    const int code = static_cast<int>(notify->header.code);
+    if (code == client::kGridRowInserted)
+      return FALSE;
+    heard_.push_back(code);
+    // A dialog answers a notification through its message result.
+    ::SetWindowLongPtrW(dialog, DWLP_MSGRESULT, code == refuse_ ? 1 : 0);
+    return TRUE;
+  }
+
+  static inline std::vector<int> heard_;
+  static inline int refuse_ = 0;
+  HWND dialog_ = nullptr;
+  CTreeGrid inner_;
+  GridRow* zone_ = nullptr;
+  HostRow www_{};
+};
+
+TEST_F(GridInDialogTest, SpaceTogglesTheChecksAndTabLeavesTheGridBothWays) {
+  const HWND before = ::GetDlgItem(dialog_, kBeforeId);
+  const HWND after = ::GetDlgItem(dialog_, kAfterId);
+  ::SetFocus(before);
+  Press(VK_TAB);
+  ASSERT_EQ(::GetFocus(), inner_.Canvas()) << "Tab reaches the grid";
+  // Enter and the arrows stay in the grid: the canvas asks the dialog for them.
+  inner_.Select(zone_);
+  Press(VK_RETURN);
+  EXPECT_EQ(inner_.Selection(), www_.row);
+  Press(VK_UP);
+  Press(VK_DOWN);
+  EXPECT_EQ(inner_.Selection(), www_.row);
+  EXPECT_EQ(::GetFocus(), inner_.Canvas());
+  EXPECT_EQ(WindowText(inner_.Canvas()), Spoken("www.example.net", "203.0.113.7", false, false));
+
+  // Space toggles check cell 0 and Shift+Space cell 1, telling the owner what a click does.
+  heard_.clear();
+  Press(VK_SPACE);
+  EXPECT_TRUE(www_.option->GetCheck());
+  EXPECT_FALSE(www_.paused->GetCheck());
+  EXPECT_EQ(heard_, (std::vector<int>{client::kGridClick, client::kGridBeforeCellActivate}));
+  EXPECT_EQ(WindowText(inner_.Canvas()), Spoken("www.example.net", "203.0.113.7", true, false));
+  Press(VK_SPACE, true);
+  EXPECT_TRUE(www_.option->GetCheck());
+  EXPECT_TRUE(www_.paused->GetCheck());
+  EXPECT_EQ(WindowText(inner_.Canvas()), Spoken("www.example.net", "203.0.113.7", true, true));
+  refuse_ = client::kGridBeforeCellActivate;
+  Press(VK_SPACE);
+  EXPECT_TRUE(www_.option->GetCheck()) << "refused as a click would be";
+  refuse_ = 0;
+  // The owner setting a box (as "all records" does) renames the selected row too.
+  www_.paused->SetCheck(false);
+  EXPECT_EQ(WindowText(inner_.Canvas()), Spoken("www.example.net", "203.0.113.7", true, false));
+  // A zone has no boxes: Space does nothing there.
+  inner_.Select(zone_);
+  heard_.clear();
+  Press(VK_SPACE);
+  EXPECT_TRUE(heard_.empty());
+  EXPECT_EQ(::GetFocus(), inner_.Canvas());
+
+  // Tab and Shift+Tab leave the grid, to the next and the previous control.
+  Press(VK_TAB);
+  EXPECT_EQ(::GetFocus(), after);
+  Press(VK_TAB, true);
+  EXPECT_EQ(::GetFocus(), inner_.Canvas());
+  Press(VK_TAB, true);
+  EXPECT_EQ(::GetFocus(), before);
+
+  // From a field of the address as well; an address typed there is read out with the row.
+  inner_.Select(www_.row);
+  www_.address->Activate();
+  ASSERT_EQ(::GetFocus(), www_.address->Field(0));
+  www_.address->SetAddress("198.51.100.9");
+  Press(VK_TAB);
+  EXPECT_EQ(::GetFocus(), after);
+  www_.address->Activate();
+  Press(VK_TAB, true);
+  EXPECT_EQ(::GetFocus(), before);
+  ::SetFocus(inner_.Canvas());
+  EXPECT_EQ(WindowText(inner_.Canvas()), Spoken("www.example.net", "198.51.100.9", true, false));
+}
+
 TEST_F(GridControlsTest, Screenshots) {
   const std::wstring tag = Environment(L"QUORIN_SHOT_TAG").empty()
                                ? std::wstring(L"96_en")
@@ -455,6 +647,7 @@ TEST_F(GridControlsTest, Screenshots) {
   progress.SetPos(42);
   Pump();
   EXPECT_TRUE(TakeScreenshot(L"progress_" + tag));
+  EXPECT_EQ(LayoutFaults(progress.hwnd()), std::vector<std::string>{});
 }
 
 class ProgressWindowTest : public GridControlsTest {};

@@ -485,6 +485,7 @@ TEST_F(MainWindowSimTest, ScreenshotsOfBothViews) {
   const HWND main = run.ShowMainWindow();
   ASSERT_NE(main, nullptr);
   EXPECT_TRUE(TakeScreenshot(L"main_window_login_" + tag));
+  EXPECT_EQ(LayoutFaults(main), std::vector<std::string>{}) << "the login view";
   TypeLogin(main, L"mw", L"pw");
   ASSERT_TRUE(LoggedInView(main));
   ASSERT_TRUE(SavedAddress("203.0.113.20"));
@@ -493,7 +494,14 @@ TEST_F(MainWindowSimTest, ScreenshotsOfBothViews) {
   // Whatever the last refresh asked for is painted before the picture.
   ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
   EXPECT_TRUE(TakeScreenshot(L"main_window_logged_in_" + tag));
-  EXPECT_TRUE(run.ExitThroughTheButton());
+  EXPECT_EQ(LayoutFaults(main), std::vector<std::string>{}) << "the logged-in view";
+  // The exit's question, the message dialog, in the language and at the size of the run.
+  PostButtonClick(main, IDC_EXIT);
+  const HWND confirm = run.MessageDialog();
+  ASSERT_NE(confirm, nullptr);
+  EXPECT_EQ(LayoutFaults(confirm), std::vector<std::string>{}) << "the message dialog";
+  PostButtonClick(confirm, IDOK);
+  EXPECT_TRUE(run.WaitForExit().has_value());
 }
 
 // 张三 is D5C5 C8FD in GBK, the zone texts 北京 and 电信 B1B1 BEA9 and B5E7 D0C5, the host

@@ -42,6 +42,7 @@ TEST_F(MainWindowTest, TheLoginViewAndTheExitConfirmationAtBothScreenSizes) {
     EXPECT_EQ(ControlText(main, IDC_STATUS_USER), L"<not logged in>");
     const std::wstring suffix = dpi == 96 ? L"96dpi" : L"144dpi";
     EXPECT_TRUE(TakeScreenshot(L"main_window_login_view_" + suffix));
+    EXPECT_EQ(LayoutFaults(main), std::vector<std::string>{}) << dpi;
 
     // Enter and Escape do nothing.
     EXPECT_TRUE(CommandLeavesTheWindowOpen(run, main, IDOK));
@@ -55,6 +56,7 @@ TEST_F(MainWindowTest, TheLoginViewAndTheExitConfirmationAtBothScreenSizes) {
               L"Exit QuorinFree? Your domains will no longer be updated.");
     EXPECT_EQ(::GetWindow(confirm, GW_OWNER), main);
     EXPECT_TRUE(TakeScreenshot(L"message_dialog_exit_" + suffix));
+    EXPECT_EQ(LayoutFaults(confirm), std::vector<std::string>{}) << dpi;
     PostButtonClick(confirm, IDOK);
     const auto code = run.WaitForExit();
     ASSERT_TRUE(code.has_value());

@@ -296,7 +296,8 @@ TEST_F(SettingsAndLogTest, TheLogListsTheOldestEntriesNewestFirstAndClearEmpties
   EXPECT_TRUE(run.ExitThroughTheButton());
 }
 
-// Pictures of both dialogs at 96 and 144 DPI, in the language of the run (QUORIN_SHOT_TAG).
+// Pictures of both dialogs at 96 and 144 DPI, in the language of the run (QUORIN_SHOT_TAG), and
+// their layouts measured.
 TEST_F(SettingsAndLogTest, ScreenshotsOfBothDialogs) {
   std::wstring tag = Environment(L"QUORIN_SHOT_TAG");
   if (tag.empty())
@@ -313,12 +314,14 @@ TEST_F(SettingsAndLogTest, ScreenshotsOfBothDialogs) {
     const HWND settings = OpenSettings(run, IDC_OPEN_SETTINGS);
     ASSERT_NE(settings, nullptr) << dpi;
     EXPECT_TRUE(TakeScreenshot(L"settings_dialog_" + suffix));
+    EXPECT_EQ(LayoutFaults(settings), std::vector<std::string>{}) << dpi;
     PostButtonClick(settings, IDCANCEL);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(settings); }));
     const HWND log = OpenLog(run, IDC_OPEN_LOG);
     ASSERT_NE(log, nullptr) << dpi;
     EXPECT_EQ(ListCount(log), 3);
     EXPECT_TRUE(TakeScreenshot(L"log_dialog_" + suffix));
+    EXPECT_EQ(LayoutFaults(log), std::vector<std::string>{}) << dpi;
     PostButtonClick(log, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(log); }));
     EXPECT_TRUE(run.ExitThroughTheButton());

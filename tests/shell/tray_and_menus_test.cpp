@@ -392,6 +392,7 @@ TEST_F(TrayTest, ScreenshotsOfThePopupMenuAndTheAboutBox) {
   ASSERT_NE(about, nullptr);
   Sync(about);
   EXPECT_TRUE(TakeScreenshot(L"about_box_" + tag));
+  EXPECT_EQ(LayoutFaults(about), std::vector<std::string>{});
   PostButtonClick(about, IDOK);
   ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(about); }));
   EXPECT_TRUE(run.ExitThroughTheButton());

@@ -42,6 +42,22 @@ void PostButtonClick(HWND dialog, int controlId);
 // False when no runner answered within the time limit.
 bool TakeScreenshot(const std::wstring& name);
 
+// The layout of a dialog (or any window with controls) of this process or another, measured
+// as a person would see it. A fault is one of: a visible static, button, check box or group
+// box whose text does not fit its client area in the control's font (multi-line statics
+// measured wrapped, a check box's box and a button's edges allowed for; statics that end in an
+// ellipsis on purpose are left out); two visible controls that overlap (a group box may hold
+// controls); a visible control that reaches outside the window's client area. One line per
+// fault naming the control by its identifier and text; empty when the layout is sound.
+std::vector<std::string> LayoutFaults(HWND window);
+
+// The font the dialog manager makes at `dpi` from the font line of the resource library's
+// templates (file `library`, in the language this thread's user interface asks for, as the
+// client's does); a zero height when the library or its template cannot be read. LayoutFaults
+// measures another process's dialogs with it (from the uires.dll beside that program), since
+// a font handle does not cross processes.
+LOGFONTW LibraryDialogFont(const std::wstring& library, UINT dpi);
+
 // Narrow and wide texts.
 std::wstring Wide(const std::string& utf8);
 std::string Utf8(const std::wstring& wide);
