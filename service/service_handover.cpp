@@ -4,8 +4,6 @@
 
 #include <sddl.h>
 
-#include <memory>
-
 #include "client/local/service_settings.h"
 #include "client/local/settings.h"
 #include "platform/settings_store.h"

@@ -83,7 +83,6 @@ ServiceOperations ServiceOperations::System() {
       },
       [](std::string_view name) { return platform::QueryServiceState(name); },
       [](std::string_view name) { platform::StartServiceByName(name); },
-      [](std::string_view name) { platform::StopServiceByName(name); },
       nullptr,
   };
 }

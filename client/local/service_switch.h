@@ -35,7 +35,6 @@ struct ServiceOperations {
       runElevated;
   std::function<int(std::string_view name)> queryState;
   std::function<void(std::string_view name)> start;
-  std::function<void(std::string_view name)> stop;
   // The window in front of which the system's prompt appears.
   void* promptOwner = nullptr;
 

@@ -107,7 +107,6 @@ client::SettingsDialogSources FakeSources(std::vector<std::string> entries) {
     return platform::ElevatedRunResult{};
   };
   sources.service.start = [](std::string_view) {};
-  sources.service.stop = [](std::string_view) {};
   sources.account.hasCredentials = [] { return false; };
   sources.account.rememberAccount = [] {};
   sources.account.restoreAccount = [] {};

@@ -38,7 +38,6 @@ struct SwitchRig {
           return installed ? platform::kServiceStopped : platform::kServiceNotInstalled;
         },
         [this](std::string_view name) { calls.push_back("start " + std::string(name)); },
-        [this](std::string_view name) { calls.push_back("stop " + std::string(name)); },
         &calls,  // any window: the prompt's owner is handed through
     };
     return operations;
