@@ -38,6 +38,7 @@ set(QUORIN_CLIENT_WINDOW_SOURCES
   app/start_up_steps.cpp
   app/tray_icon.cpp
   app/tray_menu.cpp
+  app/wait_answering.cpp
   app/web_links.cpp
   app/window_job.cpp)
 

@@ -1,5 +1,8 @@
 // The system's service manager: starting, stopping and asking for the state of a service by
-// its name. Failures are silent; the state query tells them apart.
+// its name. Failures are silent; the state query tells them apart. Each call connects to the
+// manager only and asks the service for the one right it needs (start, stop, query status;
+// interrogation on a handle of its own), so users whom the service's access list allows these
+// (see platform/win32/service_security.h) need no administrator rights.
 #pragma once
 
 #include <string_view>

@@ -154,6 +154,7 @@
 #define IDS_ACCOUNT_EXPIRED 57729
 #define IDS_CONFIRM_EXIT 57730
 #define IDS_UPDATE_REFUSED 57731
+#define IDS_SERVICE_ELEVATION_DECLINED 57740
 // The window's own texts, numbered apart from the ones above.
 #define IDS_NOT_LOGGED_IN 57760
 #define IDS_NOT_CONNECTED 57761

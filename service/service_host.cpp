@@ -13,13 +13,17 @@
 #include "client/headless/headless_options.h"
 #include "client/headless/headless_session.h"
 #include "client/local/profile_file.h"
+#include "client/local/settings.h"
 #include "client/record/client_context.h"
 #include "client/texts/format_time.h"
 #include "client/texts/string_table.h"
 #include "platform/clock.h"
 #include "platform/data_directory.h"
 #include "platform/network.h"
+#include "platform/settings_store.h"
 #include "platform/win32/wide_text.h"
+#include "service/registering_user.h"
+#include "service/service_handover.h"
 #include "service/service_registration.h"
 
 namespace quorin::standins {
@@ -148,6 +152,24 @@ DWORD RunService(DWORD argc, wchar_t** argv, std::ostream& log) {
     return kServiceCannotStart;
   }
 
+  // The preferences the registering user changes in the window (the per-host flags, "isLog",
+  // "maxLog") are read from that user's own copy of the settings while it can be read (the
+  // user is logged on), else from the machine's key, where the registration copied them.
+  if (const std::optional<std::string> sid = RecordedRegisteringUser()) {
+    const std::vector<std::string> paths =
+        VirtualStoreKeyPaths(*sid, std::string(client::kSettingsKey));
+    client::ProcessSettings().UsePreferenceSource(
+        [paths](std::string_view name) -> std::optional<std::string> {
+          for (const std::string& path : paths) {
+            if (auto text =
+                    platform::SystemSettingsStore().Read(platform::RootKey::Users, path, name))
+              return text;
+          }
+          return std::nullopt;
+        });
+    LogLine(log, "preferences of the user " + *sid + " are read where that user keeps them");
+  }
+
   client::HeadlessRunConfig config;
   config.profilePath = platform::ClientDataFile(std::string(client::kProfileFileName));
   config.silent = client::RememberedAccount(config.profilePath);
@@ -187,6 +209,13 @@ void WINAPI ServiceMain(DWORD argc, wchar_t** argv) {
 }
 
 }  // namespace
+
+void AppendToServiceLog(const std::vector<std::string>& lines) {
+  std::ofstream log;
+  OpenLog(log);
+  for (const std::string& line : lines)
+    LogLine(log, line);
+}
 
 bool RunAsService() {
   SERVICE_TABLE_ENTRYW table[] = {{const_cast<wchar_t*>(kServiceName), ServiceMain},

@@ -8,9 +8,13 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/program_folder.h"
 #include "platform/program_path.h"
 #include "platform/win32/wide_text.h"
+#include "service/registering_user.h"
+#include "service/service_handover.h"
 #include "service/service_host.h"
 #include "service/service_registration.h"
 
@@ -47,7 +51,22 @@ int wmain(int argc, wchar_t** argv) {
     const std::optional<std::string> path = platform::ProgramPath();
     if (!path)
       return Finish(standins::kExitRefused, "the program's own path is unknown");
-    return Finish(standins::RegisterService(platform::WideFromUtf8(*path), message), message);
+    const int code = standins::RegisterService(platform::WideFromUtf8(*path), message);
+    if (code != standins::kExitDone)
+      return Finish(code, message);
+    // Run with administrator rights, the registration is the step that may hand the service
+    // the account and the settings the user sees (it also runs again to hand over a new
+    // account). Its report goes to the service's log: started from the client's prompt, this
+    // program has no console.
+    std::vector<std::string> report{message};
+    const std::vector<std::string> handOver = standins::HandOverToService(
+        standins::FindRegisteringUser(),
+        platform::WideFromUtf8(platform::ProgramFolder().value_or(std::string())));
+    report.insert(report.end(), handOver.begin(), handOver.end());
+    standins::AppendToServiceLog(report);
+    for (std::size_t i = 1; i < report.size(); ++i)
+      std::cout << "TLDDNSService: " << report[i] << "\n";
+    return Finish(code, message);
   }
   if (argc == 2 && IsSwitch(argv[1], L"UnRegServer"))
     return Finish(standins::RemoveService(message), message);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/win32/service_security.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -73,6 +74,14 @@ int RegisterService(const std::wstring& programPath, std::string& message) {
                        command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   if (service) {
     Describe(service.get());
+    if (!platform::ApplyServiceSecurity(service.get())) {
+      // A service that only administrators could start would fail the client silently at
+      // every login: it is not left behind half done.
+      const DWORD error = ::GetLastError();
+      ::DeleteService(service.get());
+      message = SystemMessage("the service's access list cannot be set", error);
+      return kExitRefused;
+    }
     message = "registered the service TLDDNSService for " + platform::Utf8FromWide(command);
     return kExitDone;
   }
@@ -81,9 +90,11 @@ int RegisterService(const std::wstring& programPath, std::string& message) {
     message = SystemMessage("the service cannot be registered", error);
     return kExitRefused;
   }
-  // Registered before, perhaps from another folder: this program is the one to run now.
-  // Restart actions need the right to start the service as well.
-  service.reset(::OpenServiceW(manager.get(), kServiceName, SERVICE_CHANGE_CONFIG | SERVICE_START));
+  // Registered before, perhaps from another folder or by an older version: this program is the
+  // one to run now, with this version's access list. Restart actions need the right to start
+  // the service as well.
+  service.reset(::OpenServiceW(manager.get(), kServiceName,
+                               SERVICE_CHANGE_CONFIG | SERVICE_START | WRITE_DAC));
   if (!service ||
       !::ChangeServiceConfigW(service.get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
                               SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
@@ -92,6 +103,10 @@ int RegisterService(const std::wstring& programPath, std::string& message) {
     return kExitRefused;
   }
   Describe(service.get());
+  if (!platform::ApplyServiceSecurity(service.get())) {
+    message = SystemMessage("the service's access list cannot be set", ::GetLastError());
+    return kExitRefused;
+  }
   message = "the service TLDDNSService now runs " + platform::Utf8FromWide(command);
   return kExitDone;
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "client/app/message_dialog.h"
+#include "client/app/wait_answering.h"
 #include "client/framework/resource_module.h"
 #include "client/local/profile_file.h"
 #include "client/local/service_switch_account.h"
@@ -104,7 +105,18 @@ void CSettingsDlg::RunSwitch() {
   view.showMessage = [this](unsigned textId) {
     ClientMessageBox(LoadResourceText(textId), kMessageOk, false, {}, 0, hwnd());
   };
-  RunServiceSwitch(IsChecked(IDC_SERVICE_MODE), sources_.account, view, sources_.service);
+  // The service program runs with administrator rights: the system's prompt, then the
+  // registration, may take a while, and the dialog keeps painting meanwhile.
+  ServiceOperations operations = sources_.service;
+  operations.promptOwner = hwnd();
+  operations.runElevated = [this, run = sources_.service.runElevated](std::string_view program,
+                                                                      std::string_view arguments,
+                                                                      void* promptOwner) {
+    platform::ElevatedRunResult result;
+    RunWhileAnswering(hwnd(), [&] { result = run(program, arguments, promptOwner); });
+    return result;
+  };
+  RunServiceSwitch(IsChecked(IDC_SERVICE_MODE), sources_.account, view, operations);
 }
 
 bool CSettingsDlg::OnCommand(int id, int notifyCode, HWND) {

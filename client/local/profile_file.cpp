@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "common/text_tools.h"
 #include "platform/atomic_file.h"
@@ -121,6 +122,41 @@ FileChange ChangeProfileFile(const std::string& path, const Change& change) {
 }
 
 }  // namespace
+
+ProfileFileSnapshot TakeProfileSnapshot(const std::string& path) {
+  const platform::FileLock lock =
+      platform::FileLock::Acquire(LockPath(path), platform::FileLock::Mode::Shared, false);
+  const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+  std::error_code error;
+  if (!std::filesystem::exists(file, error))
+    return ProfileFileSnapshot{!error, std::nullopt};
+  platform::StdioFile stream = platform::OpenStdioFile(path, "rb");
+  if (!stream)
+    return ProfileFileSnapshot{};
+  std::string bytes;
+  std::array<char, 4096> buffer{};
+  std::size_t read = 0;
+  // The file is small; a larger one (never written by this client) is kept whole all the same.
+  while ((read = std::fread(buffer.data(), 1, buffer.size(), stream.get())) > 0)
+    bytes.append(buffer.data(), read);
+  if (std::ferror(stream.get()))
+    return ProfileFileSnapshot{};
+  return ProfileFileSnapshot{true, std::move(bytes)};
+}
+
+bool RestoreProfileSnapshot(const std::string& path, const ProfileFileSnapshot& snapshot) {
+  if (!snapshot.readable)
+    return false;
+  const platform::FileLock lock =
+      platform::FileLock::Acquire(LockPath(path), platform::FileLock::Mode::Exclusive);
+  if (!lock)
+    return false;
+  if (snapshot.bytes)
+    return platform::WriteFileAtomically(path, *snapshot.bytes);
+  std::error_code error;
+  std::filesystem::remove(std::filesystem::path(std::u8string(path.begin(), path.end())), error);
+  return !error;
+}
 
 ProfileSet DecodeProfiles(std::string_view bytes) {
   ProfileSet set;

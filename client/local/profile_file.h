@@ -97,6 +97,17 @@ std::optional<UserProfile> CurrentProfile(const ProfileSet& set);
 std::string EncodeProfiles(const ProfileSet& set);
 ProfileSet DecodeProfiles(std::string_view bytes);
 
+// The file as it is, to be put back later: its bytes, or nothing when there is no file. The
+// service switch takes one before it stores the account for a registration that may not happen.
+struct ProfileFileSnapshot {
+  bool readable = false;  // false when the file exists but could not be read
+  std::optional<std::string> bytes;
+};
+ProfileFileSnapshot TakeProfileSnapshot(const std::string& path);
+// Puts the file back as the snapshot found it (removed when there was none), under the file's
+// lock. Does nothing, and returns false, for a snapshot of a file that could not be read.
+bool RestoreProfileSnapshot(const std::string& path, const ProfileFileSnapshot& snapshot);
+
 // "userprofie.dat" in the program's directory.
 std::string DefaultProfilePath();
 

@@ -1,24 +1,42 @@
 // Service mode: the outside service program TLDDNSService.exe registers itself as the Windows
 // service "TLDDNSService" and removes itself again; the client starts it after every login and
 // stops it at exit. The settings dialog's service check box runs the switch below.
+//
+// Registering and removing a service needs an administrator: the switch runs the program with
+// administrator rights (one prompt of the system), and the registration, which runs with those
+// rights, is also the step that hands the service the account and the settings it may use
+// (docs/service-mode.md).
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string_view>
 #include <vector>
 
+#include "platform/elevated_run.h"
+
 namespace quorin::client {
 
 inline constexpr std::string_view kServiceName = "TLDDNSService";
-inline constexpr std::string_view kServiceRegisterCommand = "TLDDNSService.exe -Service";
-inline constexpr std::string_view kServiceRemoveCommand = "TLDDNSService.exe -UnRegServer";
+inline constexpr std::string_view kServiceProgram = "TLDDNSService.exe";
+inline constexpr std::string_view kServiceRegisterSwitch = "-Service";
+inline constexpr std::string_view kServiceRemoveSwitch = "-UnRegServer";
+// How long the switch waits for the service program once the user has approved it. The
+// removal stops a running service first and gives it 20 s; the rest is margin.
+inline constexpr std::chrono::seconds kServiceProgramLimit{60};
 
 // The system operations the switch uses: the platform's by default, fakes in tests.
 struct ServiceOperations {
-  std::function<int(std::string_view commandLine, bool wait)> runCommand;
+  // Runs the service program (kServiceProgram, found beside the client) with administrator
+  // rights and the given switch, and waits for it up to kServiceProgramLimit. The system's
+  // prompt comes up in front of `promptOwner` (a window handle, or null).
+  std::function<platform::ElevatedRunResult(std::string_view program, std::string_view arguments,
+                                            void* promptOwner)>
+      runElevated;
   std::function<int(std::string_view name)> queryState;
   std::function<void(std::string_view name)> start;
-  std::function<void(std::string_view name)> stop;
+  // The window in front of which the system's prompt appears.
+  void* promptOwner = nullptr;
 
   static ServiceOperations System();
 };
@@ -29,8 +47,11 @@ struct ServiceSwitchAccount {
   // (see ServiceCredentialsAvailable).
   std::function<bool()> hasCredentials;
   // Stores the logged-in account's name and password as a remembered entry of the profile
-  // file, where the service finds them.
+  // file, from where the registration hands them to the service.
   std::function<void()> rememberAccount;
+  // Puts the profile file back as it was before rememberAccount, when the registration did not
+  // happen after all.
+  std::function<void()> restoreAccount;
 };
 
 // The settings dialog's side: its service and autostart check boxes and its messages.
@@ -43,6 +64,7 @@ struct ServiceSwitchView {
 
 enum class ServiceSwitchOutcome {
   kNeedsCredentials,  // nothing was started; the box is unchecked again
+  kDeclined,          // the user declined the system's prompt: everything is as it was
   kInstallFailed,     // the registration left no service behind
   kInstalled,         // registered and started; autostart switched off
   kRemoved,
@@ -50,8 +72,8 @@ enum class ServiceSwitchOutcome {
 };
 
 // Runs the switch after the user has clicked the service box; `boxChecked` is its new state.
-// Waits for the service program without a time limit, as its registration must be complete
-// before the state can be read.
+// Waits for the service program (up to kServiceProgramLimit), as its registration must be
+// complete before the state can be read.
 ServiceSwitchOutcome RunServiceSwitch(
     bool boxChecked, const ServiceSwitchAccount& account, const ServiceSwitchView& view,
     const ServiceOperations& operations = ServiceOperations::System());

@@ -1,5 +1,7 @@
 #include "client/local/service_switch_account.h"
 
+#include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -18,7 +20,9 @@ ServiceSwitchAccount ProfileServiceSwitchAccount(const ClientContext& context,
       rememberFlags.push_back(set.profiles[static_cast<std::size_t>(i)].savePassword != 0);
     return ServiceCredentialsAvailable(KeyPresent(context), rememberFlags, set.currentIndex);
   };
-  account.rememberAccount = [&context, profilePath = std::move(profilePath)] {
+  // What the file held before the account was stored, for restoreAccount.
+  auto before = std::make_shared<std::optional<ProfileFileSnapshot>>();
+  account.rememberAccount = [&context, profilePath, before] {
     UserProfile profile;
     context.Read([&profile](const ClientState& state) {
       profile.userName = state.userName.str();
@@ -27,7 +31,14 @@ ServiceSwitchAccount ProfileServiceSwitchAccount(const ClientContext& context,
     if (profile.userName.empty())
       return;
     profile.savePassword = 1;
+    *before = TakeProfileSnapshot(profilePath);
     SaveProfile(profilePath, profile, /*makeCurrent=*/true);
+  };
+  account.restoreAccount = [profilePath = std::move(profilePath), before] {
+    if (!before->has_value())
+      return;
+    RestoreProfileSnapshot(profilePath, **before);
+    before->reset();
   };
   return account;
 }

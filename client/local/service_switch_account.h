@@ -15,6 +15,7 @@ namespace quorin::client {
 // current profile with its password remembered, since the service logs in with the current
 // profile. A record without a user name (nobody logged in) leaves the file as it is: the
 // remembered current profile that let the switch go on is the one the service will use.
+// restoreAccount puts back the file that the last rememberAccount changed.
 ServiceSwitchAccount ProfileServiceSwitchAccount(const ClientContext& context,
                                                  std::string profilePath);
 

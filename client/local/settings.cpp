@@ -1,7 +1,9 @@
 #include "client/local/settings.h"
 
 #include <string>
+#include <utility>
 
+#include "client/local/service_settings.h"
 #include "common/ipv4.h"
 #include "common/text_tools.h"
 #include "platform/program_path.h"
@@ -27,6 +29,18 @@ bool Settings::WriteSetting(std::string_view name, std::string_view text) {
 
 bool Settings::EnsureSettingsKey() {
   return store_.CreateKey(RootKey::LocalMachine, kSettingsKey);
+}
+
+void Settings::UsePreferenceSource(PreferenceSource source) {
+  preferences_ = std::move(source);
+}
+
+std::optional<std::string> Settings::ReadPreference(std::string_view name) const {
+  if (preferences_ && ClassifyServiceSetting(name) == ServiceSettingKind::kPreference) {
+    if (auto text = preferences_(name); text && IsPreferenceText(name, *text))
+      return text;
+  }
+  return ReadSetting(name);
 }
 
 bool Settings::ReadOnOff(std::string_view name) const {
@@ -56,7 +70,8 @@ void Settings::SetRunAsService(bool on) {
   WriteOnOff("runAsServic", on);
 }
 bool Settings::LogEnabled() const {
-  return ReadOnOff("isLog");
+  const auto text = ReadPreference("isLog");
+  return text && AtoiReading(*text) == 1;
 }
 void Settings::SetLogEnabled(bool on) {
   WriteOnOff("isLog", on);
@@ -97,7 +112,8 @@ void Settings::SetWatchAddressChanges(bool on) {
 }
 
 int Settings::MaxLog() const {
-  return ReadNumber("maxLog", 100);
+  const auto text = ReadPreference("maxLog");
+  return text ? AtoiReading(*text) : 100;
 }
 void Settings::SetMaxLog(int entries) {
   WriteNumber("maxLog", entries);
@@ -167,7 +183,7 @@ void Settings::MarkShortcutsRenamed() {
 }
 
 HostRecordFlags Settings::GetHostRecordFlags(std::string_view fullName) const {
-  const auto text = ReadSetting(fullName);
+  const auto text = ReadPreference(fullName);
   if (!text) {
     const bool on = ReadNumber("DDNS_NOT_asDefault", 0) == 0;
     return HostRecordFlags{on, on};

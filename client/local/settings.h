@@ -6,6 +6,7 @@
 // old value.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -114,7 +115,16 @@ class Settings {
   // when absent or empty.
   std::optional<std::string> ProviderOverride(std::string_view name) const;
 
+  // A source consulted first for the preferences of service_settings.h ("isLog", "maxLog",
+  // the per-host flags), read only: the service reads them from the copy of the settings that
+  // the user who registered it changes in the window. A value missing there, or not in its
+  // preference's form, comes from the key as before; no other value ever comes from the
+  // source. Set it before other threads read settings.
+  using PreferenceSource = std::function<std::optional<std::string>(std::string_view name)>;
+  void UsePreferenceSource(PreferenceSource source);
+
  private:
+  std::optional<std::string> ReadPreference(std::string_view name) const;
   bool ReadOnOff(std::string_view name) const;
   void WriteOnOff(std::string_view name, bool on);
   int ReadNumber(std::string_view name, int fallback) const;
@@ -123,6 +133,7 @@ class Settings {
   platform::SettingsStore& store_;
   platform::AutoStartEntry& autoStart_;
   std::string programPath_;
+  PreferenceSource preferences_;
 };
 
 // The settings of this machine: the system's store and the client's autostart entry.

@@ -3,21 +3,25 @@
 #include <string>
 
 #include "platform/service_control.h"
+#include "platform/win32/service_calls.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
 namespace quorin::platform {
 namespace {
 
-// Each operation asks only for the rights it needs, so that a user whom the service's
-// security allows to start or stop it can do so without being an administrator.
+// Each operation asks only for the rights it needs: connecting to the manager, and one right on
+// the service. The service's security (see service_security.h) grants interactive users just
+// these, so a standard user, and an administrator whose programs run without elevation, can
+// start, stop and ask; asking for more would be refused to both.
 UniqueServiceHandle OpenManager() {
-  return UniqueServiceHandle(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  return UniqueServiceHandle(
+      CurrentServiceCalls().openManager(nullptr, nullptr, SC_MANAGER_CONNECT));
 }
 
 UniqueServiceHandle OpenNamedService(SC_HANDLE manager, std::string_view name, DWORD access) {
   const std::wstring wide = WideFromUtf8(name);
-  return UniqueServiceHandle(::OpenServiceW(manager, wide.c_str(), access));
+  return UniqueServiceHandle(CurrentServiceCalls().openService(manager, wide.c_str(), access));
 }
 
 }  // namespace
@@ -31,7 +35,7 @@ void StartServiceByName(std::string_view name) {
   const UniqueServiceHandle service = OpenNamedService(manager.get(), name, SERVICE_START);
   if (!service)
     return;
-  ::StartServiceW(service.get(), 0, nullptr);
+  CurrentServiceCalls().startService(service.get(), 0, nullptr);
 }
 
 void StopServiceByName(std::string_view name) {
@@ -44,23 +48,26 @@ void StopServiceByName(std::string_view name) {
   if (!service)
     return;
   SERVICE_STATUS status{};
-  ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+  CurrentServiceCalls().controlService(service.get(), SERVICE_CONTROL_STOP, &status);
 }
 
 int QueryServiceState(std::string_view name) {
   const UniqueServiceHandle manager = OpenManager();
   if (!manager)
     return kServiceStateUnknown;
-  const UniqueServiceHandle service =
-      OpenNamedService(manager.get(), name, SERVICE_QUERY_STATUS | SERVICE_INTERROGATE);
+  const UniqueServiceHandle service = OpenNamedService(manager.get(), name, SERVICE_QUERY_STATUS);
   if (!service)
     return kServiceNotInstalled;
   SERVICE_STATUS status{};
-  if (!::QueryServiceStatus(service.get(), &status))
+  if (!CurrentServiceCalls().queryServiceStatus(service.get(), &status))
     return kServiceStateUnknown;
   if (status.dwCurrentState == SERVICE_RUNNING) {
+    // The interrogation is a right of its own; where it is not granted (a service registered
+    // by another tool), the manager's word stands.
+    const UniqueServiceHandle asked = OpenNamedService(manager.get(), name, SERVICE_INTERROGATE);
     SERVICE_STATUS answer{};
-    if (::ControlService(service.get(), SERVICE_CONTROL_INTERROGATE, &answer)) {
+    if (asked &&
+        CurrentServiceCalls().controlService(asked.get(), SERVICE_CONTROL_INTERROGATE, &answer)) {
       return static_cast<int>(answer.dwCurrentState);
     }
   }

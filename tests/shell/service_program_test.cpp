@@ -3,6 +3,8 @@
 // provider simulator (started by the CTest fixture "service_sim").
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -61,6 +63,50 @@ std::string ReadFile(const std::filesystem::path& path) {
   return text.str();
 }
 
+// Where a 32-bit client run without administrator rights leaves its settings and files on a
+// real Windows: the user's virtualised copies. Wine virtualises nothing, so the tests lay them
+// out by hand where Windows would.
+std::wstring VirtualSettingsKey() {
+  BOOL wow64 = FALSE;
+  ::IsWow64Process(::GetCurrentProcess(), &wow64);
+  return wow64 ? L"Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\tilro\\tlHost"
+               : L"Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\tilro\\tlHost";
+}
+
+void SetVirtualSetting(const wchar_t* name, const std::wstring& value) {
+  platform::UniqueRegistryKey key;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, VirtualSettingsKey().c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, key.put(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(
+      ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+      ERROR_SUCCESS);
+}
+
+std::optional<std::wstring> Setting(const wchar_t* name) {
+  wchar_t data[256] = {};
+  DWORD bytes = sizeof data - sizeof(wchar_t);
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_REG_SZ, nullptr, data,
+                     &bytes) != ERROR_SUCCESS)
+    return std::nullopt;
+  return std::wstring(data);
+}
+
+std::filesystem::path LocalAppData() {
+  wchar_t* raw = nullptr;
+  if (FAILED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &raw)))
+    return {};
+  const std::filesystem::path path(raw);
+  ::CoTaskMemFree(raw);
+  return path;
+}
+
+// The user's virtualised copy of `folder`: "%LOCALAPPDATA%\VirtualStore\<folder without drive>".
+std::filesystem::path VirtualFolder(const std::filesystem::path& folder) {
+  return LocalAppData() / "VirtualStore" / folder.relative_path();
+}
+
 class ServiceProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -83,18 +129,30 @@ class ServiceProgramTest : public ::testing::Test {
   void TearDown() override {
     RemoveServiceNow(L"TLDDNSService");
     for (const wchar_t* name :
-         {L"UpdateHostFree1", L"UpdateHostFree2", L"UpdateHostVip1", L"UpdateHostVip2"})
+         {L"UpdateHostFree1", L"UpdateHostFree2", L"UpdateHostVip1", L"UpdateHostVip2",
+          L"LoginSvrIP", L"isLog", L"home.example.test", L"nas.example.test"})
       ClearSetting(name);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, VirtualSettingsKey().c_str());
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
+    std::filesystem::remove_all(VirtualFolder(folder_), ignored);
   }
 
   void Remember(const char* user, const char* password, int savePassword) {
+    RememberIn(folder_, user, password, savePassword);
+  }
+  // As a client without administrator rights remembers an account: in the user's copy.
+  void RememberAsUser(const char* user, const char* password) {
+    std::filesystem::create_directories(VirtualFolder(folder_));
+    RememberIn(VirtualFolder(folder_), user, password, 1);
+  }
+  static void RememberIn(const std::filesystem::path& folder, const char* user,
+                         const char* password, int savePassword) {
     client::UserProfile profile;
     profile.userName = user;
     profile.password = password;
     profile.savePassword = savePassword;
-    ASSERT_TRUE(client::SaveProfile((folder_ / "userprofie.dat").string(), profile, true));
+    ASSERT_TRUE(client::SaveProfile((folder / "userprofie.dat").string(), profile, true));
   }
 
   int Run(const char* argument) {
@@ -283,6 +341,86 @@ TEST_F(ServiceProgramTest, AFailedLoginIsTriedAgainWhileTheServiceRuns) {
   simulator_.SetAccounts(accounts);
   EXPECT_TRUE(SavedAddress("203.0.113.20")) << Log();
   EXPECT_EQ(QueryServiceState("TLDDNSService"), platform::kServiceRunning);
+}
+
+// The registration runs with administrator rights and hands the service what the registering
+// user sees: their account file and per-host flags from their virtualised copies, where a real
+// Windows leaves what a client without administrator rights writes. Destinations it takes only
+// from the machine's key.
+TEST_F(ServiceProgramTest, TheRegistrationTakesTheUsersAccountAndPreferencesButNoServers) {
+  RememberAsUser("svc", "pw");
+  SetVirtualSetting(L"nas.example.test", L"10");  // the user paused this record
+  SetVirtualSetting(L"isLog", L"1");
+  // A server only the user's copy names, and another update host than the machine's.
+  SetVirtualSetting(L"LoginSvrIP", L"192.0.2.66");
+  SetVirtualSetting(L"UpdateHostFree1", L"192.0.2.77");
+  ASSERT_FALSE(std::filesystem::exists(folder_ / "userprofie.dat"));
+
+  ASSERT_EQ(Run("-Service"), 0) << Log();
+
+  const auto account = client::FindProfile((folder_ / "userprofie.dat").string(), "svc");
+  ASSERT_TRUE(account.has_value()) << Log();
+  EXPECT_EQ(account->password.str(), "pw");
+  EXPECT_EQ(Setting(L"nas.example.test"), L"10");
+  EXPECT_EQ(Setting(L"isLog"), L"1");
+  EXPECT_EQ(Setting(L"UpdateHostFree1"), Wide(simulator_.host()));
+  EXPECT_FALSE(Setting(L"LoginSvrIP").has_value());
+  const std::string log = Log();
+  EXPECT_NE(log.find("not taken from the user's own settings: LoginSvrIP"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("not taken from the user's own settings: UpdateHostFree1"), std::string::npos)
+      << log;
+
+  // The user whose copies the service reads later is recorded where only administrators write.
+  wchar_t recorded[200] = {};
+  DWORD bytes = sizeof recorded - sizeof(wchar_t);
+  EXPECT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE,
+                           L"SYSTEM\\CurrentControlSet\\Services\\TLDDNSService\\Parameters",
+                           L"RegisteredBy", RRF_RT_REG_SZ, nullptr, recorded, &bytes),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(recorded).rfind(L"S-1-5-", 0), 0u) << recorded;
+
+  // The account file the service reads is its own: a later change in the user's copy reaches
+  // it only through another registration.
+  RememberAsUser("svc", "changed");
+  EXPECT_EQ(client::FindProfile((folder_ / "userprofie.dat").string(), "svc")->password.str(),
+            "pw");
+  ASSERT_EQ(Run("-Service"), 0);
+  EXPECT_EQ(client::FindProfile((folder_ / "userprofie.dat").string(), "svc")->password.str(),
+            "changed");
+}
+
+// End to end: a client without administrator rights left the account and its choices in the
+// user's copies; the service logs in with that account, leaves the record the user paused
+// alone, and writes the event log because the user switched it on after the registration.
+TEST_F(ServiceProgramTest, TheServiceHonoursWhatTheUserChoseInTheWindow) {
+  RememberAsUser("svc", "pw");
+  ASSERT_EQ(Run("-Service"), 0) << Log();
+  SetVirtualSetting(L"nas.example.test", L"10");
+  SetVirtualSetting(L"isLog", L"1");
+  ASSERT_FALSE(Setting(L"isLog").has_value()) << "only the user's copy switches logging on";
+
+  UniqueServiceHandle service = Open();
+  ASSERT_TRUE(service);
+  ASSERT_TRUE(Start(service.get(), {L"--time-scale", L"60"}));
+  EXPECT_TRUE(SavedAddress("203.0.113.20")) << Log();
+  std::string accounts;
+  EXPECT_TRUE(WaitUntil([&] {
+    accounts = simulator_.Accounts();
+    return accounts.find("203.0.113.20") != std::string::npos;
+  })) << Log();
+  const auto nas = accounts.find("\"nas\"");
+  ASSERT_NE(nas, std::string::npos) << accounts;
+  EXPECT_EQ(accounts.find("203.0.113.20", nas), std::string::npos)
+      << "the paused record keeps its address: " << accounts;
+  EXPECT_EQ(accounts.find("203.0.113.20"), accounts.rfind("203.0.113.20")) << accounts;
+  EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(folder_ / "quorin.log"); })) << Log();
+
+  SERVICE_STATUS status{};
+  ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+  EXPECT_EQ(WaitForState(service.get(), SERVICE_STOPPED).dwCurrentState,
+            static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_NE(Log().find("logged in as svc"), std::string::npos) << Log();
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "client/local/service_switch_account.h"
 #include "client/local/settings.h"
 #include "client/record/client_context.h"
+#include "platform/elevated_run.h"
 #include "platform/process_runner.h"
 #include "platform/service_control.h"
 #include "resources/resource.h"
@@ -102,11 +103,13 @@ client::SettingsDialogSources FakeSources(std::vector<std::string> entries) {
   client::SettingsDialogSources sources;
   sources.phoneBook = [entries] { return entries; };
   sources.service.queryState = [](std::string_view) { return platform::kServiceNotInstalled; };
-  sources.service.runCommand = [](std::string_view, bool) { return -1; };
+  sources.service.runElevated = [](std::string_view, std::string_view, void*) {
+    return platform::ElevatedRunResult{};
+  };
   sources.service.start = [](std::string_view) {};
-  sources.service.stop = [](std::string_view) {};
   sources.account.hasCredentials = [] { return false; };
   sources.account.rememberAccount = [] {};
+  sources.account.restoreAccount = [] {};
   return sources;
 }
 
@@ -160,10 +163,11 @@ TEST_F(SettingsSwitchTest, SwitchedOnFromTheDialogTheServiceLogsInAndSaves) {
   client::SettingsDialogSources sources;
   sources.phoneBook = [] { return std::vector<std::string>(); };
   sources.service = client::ServiceOperations::System();
-  // The client finds TLDDNSService.exe beside itself; the test program names the copy.
-  sources.service.runCommand = [program](std::string_view command, bool wait) {
-    const std::string arguments(command.substr(command.find(' ')));
-    return platform::RunCommand("\"" + program.string() + "\"" + arguments, wait);
+  // The client finds TLDDNSService.exe beside itself; the test program names the copy. Wine
+  // runs a program started with the "runas" verb as it is.
+  sources.service.runElevated = [program](std::string_view, std::string_view arguments,
+                                          void* owner) {
+    return platform::RunElevated(program.string(), arguments, client::kServiceProgramLimit, owner);
   };
   sources.account =
       client::ProfileServiceSwitchAccount(context, (folder / "userprofie.dat").string());
@@ -204,6 +208,47 @@ TEST_F(SettingsSwitchTest, SwitchedOnFromTheDialogTheServiceLogsInAndSaves) {
   RemoveServiceNow(L"TLDDNSService");
   for (const char* name : kUpdateHosts)
     RemoveClientSetting(name);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+}
+
+// The user declines the system's prompt: the dialog says so, the box is as it was before the
+// click, and the account file is as it was.
+TEST_F(SettingsSwitchTest, ADeclinedPromptIsExplainedAndChangesNothing) {
+  const std::filesystem::path folder = testing::UniqueTempPath("settings declined");
+  std::filesystem::create_directories(folder);
+  const std::string profilePath = (folder / "userprofie.dat").string();
+  client::ClientContext context;
+  context.Edit([](client::ClientState& state) {
+    state.userName = "svc";
+    state.password = "pw";
+    state.key = "000127.0.0.151-svc";
+  });
+  client::SettingsDialogSources sources = FakeSources({});
+  sources.account = client::ProfileServiceSwitchAccount(context, profilePath);
+  int prompts = 0;
+  sources.service.runElevated = [&prompts](std::string_view, std::string_view, void* owner) {
+    ++prompts;
+    EXPECT_NE(owner, nullptr) << "the prompt comes up in front of the dialog";
+    return platform::ElevatedRunResult{platform::ElevatedRunStatus::kDeclined, -1};
+  };
+  {
+    DialogThread run(std::move(sources));
+    const HWND dialog = run.Dialog();
+    ASSERT_NE(dialog, nullptr);
+    ::CheckDlgButton(dialog, IDC_SERVICE_MODE, BST_CHECKED);
+    PostButtonClick(dialog, IDC_SERVICE_MODE);
+    EXPECT_EQ(run.AnswerMessage(),
+              L"Service mode was not changed: administrator approval is needed, and the request "
+              L"was declined.");
+    EXPECT_FALSE(::IsDlgButtonChecked(dialog, IDC_SERVICE_MODE));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(dialog) != FALSE; }))
+        << "the wait gives the dialog back";
+    PostButtonClick(dialog, IDCANCEL);
+    run.Finish();
+  }
+  EXPECT_EQ(prompts, 1);
+  EXPECT_FALSE(std::filesystem::exists(profilePath)) << "no password stays behind";
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
 }

@@ -1,6 +1,6 @@
 // TLDDNSService.exe for the service tests: registers itself as the service "TLDDNSService"
-// with "-Service", removes it with "-UnRegServer", and when the service manager starts it, runs
-// as a service that only answers controls.
+// with "-Service", stops and removes it with "-UnRegServer", and when the service manager starts
+// it, runs as a service that only answers controls.
 //
 // Test switches: the environment variable QUORIN_TEST_SERVICE_REFUSE=register or =remove makes
 // the matching command fail without touching the service manager; "--interrogate-answer N" on
@@ -86,7 +86,16 @@ int Remove() {
   const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
   if (manager == nullptr)
     return 1;
-  const SC_HANDLE service = ::OpenServiceW(manager, kServiceName, DELETE);
+  const SC_HANDLE service =
+      ::OpenServiceW(manager, kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+  // As the real program does: a running service is stopped before it is removed (bounded).
+  SERVICE_STATUS status{};
+  if (service != nullptr && ::ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+    for (int i = 0; i < 200 && ::QueryServiceStatus(service, &status) &&
+                    status.dwCurrentState != SERVICE_STOPPED;
+         ++i)
+      ::Sleep(50);
+  }
   const bool ok = service != nullptr && ::DeleteService(service);
   if (service != nullptr)
     ::CloseServiceHandle(service);

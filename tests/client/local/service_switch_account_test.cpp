@@ -75,6 +75,25 @@ TEST_F(ServiceSwitchAccountTest, TheLoggedInAccountBecomesTheRememberedCurrentPr
   EXPECT_EQ(set.profiles[0].password.str(), "old") << "other profiles stay as they were";
 }
 
+// A registration that does not happen (declined, or failed) takes back what the switch stored:
+// the file as it was, or no file at all when there was none.
+TEST_F(ServiceSwitchAccountTest, RestoringPutsTheFileBackAsItWas) {
+  Remember("alice", "old", 0, true);
+  const std::string before = EncodeProfiles(LoadProfiles(path_));
+  LogIn("carol", "secret", "000ns.example.net-c");
+  const ServiceSwitchAccount account = ProfileServiceSwitchAccount(context_, path_);
+  account.rememberAccount();
+  ASSERT_NE(EncodeProfiles(LoadProfiles(path_)), before);
+  account.restoreAccount();
+  EXPECT_EQ(EncodeProfiles(LoadProfiles(path_)), before);
+
+  std::filesystem::remove(path_);
+  account.rememberAccount();
+  ASSERT_TRUE(std::filesystem::exists(path_));
+  account.restoreAccount();
+  EXPECT_FALSE(std::filesystem::exists(path_)) << "carol's password does not stay behind";
+}
+
 TEST_F(ServiceSwitchAccountTest, WithoutALoginTheRememberedProfileIsLeftAsItIs) {
   Remember("alice", "pw", 1, true);
   const std::string before = EncodeProfiles(LoadProfiles(path_));

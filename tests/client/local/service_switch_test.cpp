@@ -21,30 +21,36 @@ struct SwitchRig {
   bool credentials = true;
   bool registrationWorks = true;
   bool removalWorks = true;
+  bool declinePrompt = false;
   bool installed = false;
   std::vector<std::string> calls;
 
   ServiceOperations Operations() {
-    return ServiceOperations{
-        [this](std::string_view line, bool wait) {
-          calls.push_back("run " + std::string(line) + (wait ? " (wait)" : " (no wait)"));
-          if (line == kServiceRegisterCommand && registrationWorks)
+    ServiceOperations operations{
+        [this](std::string_view program, std::string_view arguments, void* owner) {
+          calls.push_back("run elevated " + std::string(program) + " " + std::string(arguments) +
+                          (owner != nullptr ? " over the dialog" : ""));
+          if (declinePrompt)
+            return platform::ElevatedRunResult{platform::ElevatedRunStatus::kDeclined, -1};
+          if (arguments == kServiceRegisterSwitch && registrationWorks)
             installed = true;
-          if (line == kServiceRemoveCommand && removalWorks)
+          if (arguments == kServiceRemoveSwitch && removalWorks)
             installed = false;
-          return 0;
+          return platform::ElevatedRunResult{platform::ElevatedRunStatus::kFinished, 0};
         },
         [this](std::string_view name) {
           calls.push_back("query " + std::string(name));
           return installed ? platform::kServiceStopped : platform::kServiceNotInstalled;
         },
         [this](std::string_view name) { calls.push_back("start " + std::string(name)); },
-        [this](std::string_view name) { calls.push_back("stop " + std::string(name)); },
+        &calls,  // any window: the prompt's owner is handed through
     };
+    return operations;
   }
   ServiceSwitchAccount Account() {
     return ServiceSwitchAccount{[this] { return credentials; },
-                                [this] { calls.push_back("remember account"); }};
+                                [this] { calls.push_back("remember account"); },
+                                [this] { calls.push_back("restore account"); }};
   }
   ServiceSwitchView View() {
     return ServiceSwitchView{
@@ -75,28 +81,47 @@ TEST(ServiceSwitchTest, SwitchingOnWithoutCredentialsStartsNothing) {
 TEST(ServiceSwitchTest, SwitchingOnRegistersStartsAndHandsOverTheAccount) {
   SwitchRig rig;
   EXPECT_EQ(rig.Run(true), ServiceSwitchOutcome::kInstalled);
-  // The registration is waited for before the state is read; the account is remembered only
-  // once the service exists, and before it starts, since the service reads it only then;
+  // The account is in the profile file before the registration, which hands it to the service;
+  // the registration runs elevated over the dialog and is waited for before the state is read;
   // autostart goes off while the service runs.
-  EXPECT_EQ(rig.calls, (Calls{"run TLDDNSService.exe -Service (wait)", "query TLDDNSService",
-                              "remember account", "start TLDDNSService", "autostart box off",
-                              "autostart disabled", "message 57687"}));
+  EXPECT_EQ(rig.calls,
+            (Calls{"remember account", "run elevated TLDDNSService.exe -Service over the dialog",
+                   "query TLDDNSService", "start TLDDNSService", "autostart box off",
+                   "autostart disabled", "message 57687"}));
 }
 
-TEST(ServiceSwitchTest, AFailedRegistrationUnchecksTheBoxAndKeepsTheAccountPrivate) {
-  SwitchRig rig;
-  rig.registrationWorks = false;
-  EXPECT_EQ(rig.Run(true), ServiceSwitchOutcome::kInstallFailed);
-  EXPECT_EQ(rig.calls, (Calls{"run TLDDNSService.exe -Service (wait)", "query TLDDNSService",
-                              "service box off", "message 57688"}));
+TEST(ServiceSwitchTest, AFailedOrDeclinedRegistrationPutsTheAccountFileBack) {
+  SwitchRig failed;
+  failed.registrationWorks = false;
+  EXPECT_EQ(failed.Run(true), ServiceSwitchOutcome::kInstallFailed);
+  EXPECT_EQ(failed.calls,
+            (Calls{"remember account", "run elevated TLDDNSService.exe -Service over the dialog",
+                   "query TLDDNSService", "restore account", "service box off", "message 57688"}));
+
+  // Declined at the prompt: no state query, nothing started, the box as it was before the click.
+  SwitchRig declined;
+  declined.declinePrompt = true;
+  EXPECT_EQ(declined.Run(true), ServiceSwitchOutcome::kDeclined);
+  EXPECT_EQ(declined.calls,
+            (Calls{"remember account", "run elevated TLDDNSService.exe -Service over the dialog",
+                   "restore account", "service box off", "message 57740"}));
 }
 
-TEST(ServiceSwitchTest, SwitchingOffStopsBeforeRemovingAndFreesAutostart) {
+TEST(ServiceSwitchTest, SwitchingOffLeavesTheStopToTheElevatedRemoval) {
   SwitchRig rig;
   rig.installed = true;
   EXPECT_EQ(rig.Run(false), ServiceSwitchOutcome::kRemoved);
-  EXPECT_EQ(rig.calls, (Calls{"stop TLDDNSService", "run TLDDNSService.exe -UnRegServer (wait)",
+  EXPECT_EQ(rig.calls, (Calls{"run elevated TLDDNSService.exe -UnRegServer over the dialog",
                               "query TLDDNSService", "autostart enabled", "message 57689"}));
+
+  // Declined: the service is neither stopped nor removed, and the box is checked again.
+  SwitchRig declined;
+  declined.installed = true;
+  declined.declinePrompt = true;
+  EXPECT_EQ(declined.Run(false), ServiceSwitchOutcome::kDeclined);
+  EXPECT_EQ(declined.calls, (Calls{"run elevated TLDDNSService.exe -UnRegServer over the dialog",
+                                   "service box on", "message 57740"}));
+  EXPECT_TRUE(declined.installed);
 }
 
 TEST(ServiceSwitchTest, AFailedRemovalChecksTheBoxAgain) {

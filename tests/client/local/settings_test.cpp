@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "client/local/service_settings.h"
 #include "platform/memory_settings_store.h"
 
 namespace quorin::client {
@@ -200,6 +201,64 @@ TEST_F(SettingsTest, ProviderOverridesIgnoreEmptyValues) {
   EXPECT_FALSE(settings_.ProviderOverride("UpdateHostFree1"));
   Put("UpdateHostFree1", "127.0.0.9");
   EXPECT_EQ(settings_.ProviderOverride("UpdateHostFree1"), "127.0.0.9");
+}
+
+// The service reads the registering user's own copy of the settings for preferences only; what
+// decides where the account goes comes from the machine's key whatever the copy holds.
+TEST_F(SettingsTest, APreferenceSourceIsAskedForPreferencesOnly) {
+  platform::MemorySettingsStore own;
+  const auto ownText = [&own](std::string_view name) {
+    return own.Read(RootKey::CurrentUser, "copy", name);
+  };
+  const auto putOwn = [&own](std::string_view name, std::string_view text) {
+    own.Write(RootKey::CurrentUser, "copy", name, text);
+  };
+  settings_.UsePreferenceSource(ownText);
+  Put("isLog", "0");
+  Put("home.example.test", "11");
+  Put("UpdateHostFree1", "127.0.0.9");
+  putOwn("isLog", "1");
+  putOwn("maxLog", "7");
+  putOwn("home.example.test", "10");
+  putOwn("UpdateHostFree1", "192.0.2.66");
+  putOwn("LoginSvrIP", "192.0.2.67");
+  putOwn("vu", "1");
+  EXPECT_TRUE(settings_.LogEnabled());
+  EXPECT_EQ(settings_.MaxLog(), 7);
+  EXPECT_FALSE(settings_.GetHostRecordFlags("home.example.test").enabled);
+  EXPECT_EQ(settings_.ProviderOverride("UpdateHostFree1"), "127.0.0.9");
+  EXPECT_FALSE(settings_.LoginServerAddress());
+  EXPECT_FALSE(settings_.LastLoginWasVip());
+
+  // A value not in its preference's form is not the client's: the machine's key answers.
+  putOwn("home.example.test", "1x");
+  putOwn("maxLog", "-5");
+  EXPECT_TRUE(settings_.GetHostRecordFlags("home.example.test").enabled);
+  EXPECT_EQ(settings_.MaxLog(), 100);
+  // Absent from the copy: the machine's key, then the default.
+  EXPECT_TRUE(settings_.GetHostRecordFlags("nas.example.test").enabled);
+}
+
+TEST(ServiceSettingsTest, KindsOfValues) {
+  EXPECT_EQ(ClassifyServiceSetting("isLog"), ServiceSettingKind::kPreference);
+  EXPECT_EQ(ClassifyServiceSetting("MAXLOG"), ServiceSettingKind::kPreference)
+      << "value names compare without letter case";
+  EXPECT_EQ(ClassifyServiceSetting("www.example.test"), ServiceSettingKind::kPreference);
+  for (const char* name :
+       {"UpdateHostFree1", "updatehostvip2", "LoginSvrIP", "ServerIP", "ProviderSite", "vu"})
+    EXPECT_EQ(ClassifyServiceSetting(name), ServiceSettingKind::kDestination) << name;
+  // Neither: the window's own options, and names no host can have.
+  for (const char* name : {"runAsServic", "autoLogin", "DDNS_NOT_asDefault", ".example", "a.",
+                           "a b.test", "a\\b.test", ""})
+    EXPECT_EQ(ClassifyServiceSetting(name), ServiceSettingKind::kOther) << name;
+
+  EXPECT_TRUE(IsPreferenceText("isLog", "1"));
+  EXPECT_FALSE(IsPreferenceText("isLog", ""));
+  EXPECT_FALSE(IsPreferenceText("maxLog", "1e9"));
+  EXPECT_TRUE(IsPreferenceText("h.example.test", "01"));
+  EXPECT_FALSE(IsPreferenceText("h.example.test", "1"));
+  EXPECT_FALSE(IsPreferenceText("h.example.test", "012"));
+  EXPECT_FALSE(IsPreferenceText("UpdateHostFree1", "1")) << "no destination is a preference";
 }
 
 }  // namespace
