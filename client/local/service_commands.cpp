@@ -7,14 +7,15 @@
 #include <thread>
 #include <utility>
 
+#include "client/local/service_switch.h"
 #include "platform/service_control.h"
 
 namespace quorin::client {
 
 struct ServiceCommands::Shared {
-  explicit Shared(ServiceOperations operationsIn) : operations(std::move(operationsIn)) {}
+  explicit Shared(ServiceManagerCalls operationsIn) : operations(std::move(operationsIn)) {}
 
-  const ServiceOperations operations;
+  const ServiceManagerCalls operations;
   std::mutex mutex;
   std::condition_variable idle;
   std::optional<Command> pending;
@@ -23,7 +24,7 @@ struct ServiceCommands::Shared {
 
 namespace {
 
-void CarryOut(const ServiceOperations& operations, ServiceCommands::Command command) {
+void CarryOut(const ServiceManagerCalls& operations, ServiceCommands::Command command) {
   if (operations.queryState(kServiceName) == platform::kServiceNotInstalled)
     return;
   if (command == ServiceCommands::Command::kStart)
@@ -34,7 +35,15 @@ void CarryOut(const ServiceOperations& operations, ServiceCommands::Command comm
 
 }  // namespace
 
-ServiceCommands::ServiceCommands(ServiceOperations operations)
+ServiceManagerCalls ServiceManagerCalls::System() {
+  return ServiceManagerCalls{
+      [](std::string_view name) { return platform::QueryServiceState(name); },
+      [](std::string_view name) { platform::StartServiceByName(name); },
+      [](std::string_view name) { platform::StopServiceByName(name); },
+  };
+}
+
+ServiceCommands::ServiceCommands(ServiceManagerCalls operations)
     : shared_(std::make_shared<Shared>(std::move(operations))) {}
 
 void ServiceCommands::Request(Command command) {

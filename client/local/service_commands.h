@@ -12,15 +12,25 @@
 #include <chrono>
 #include <memory>
 
-#include "client/local/service_switch.h"
+#include <functional>
+#include <string_view>
 
 namespace quorin::client {
+
+// What the commands ask of the service manager: the platform's by default, fakes in tests.
+struct ServiceManagerCalls {
+  std::function<int(std::string_view name)> queryState;
+  std::function<void(std::string_view name)> start;
+  std::function<void(std::string_view name)> stop;
+
+  static ServiceManagerCalls System();
+};
 
 class ServiceCommands {
  public:
   enum class Command { kStart, kStop };
 
-  explicit ServiceCommands(ServiceOperations operations = ServiceOperations::System());
+  explicit ServiceCommands(ServiceManagerCalls calls = ServiceManagerCalls::System());
   ServiceCommands(const ServiceCommands&) = delete;
   ServiceCommands& operator=(const ServiceCommands&) = delete;
 

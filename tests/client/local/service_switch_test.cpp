@@ -167,7 +167,7 @@ TEST(ServiceCommandsTest, RequestsNeverWaitForTheManagerAndOnlyTheNewestWaits) {
     }
   };
   auto manager = std::make_shared<Manager>();
-  ServiceOperations operations;
+  ServiceManagerCalls operations;
   operations.queryState = [manager](std::string_view) {
     std::lock_guard lock(manager->mutex);
     return manager->installed ? platform::kServiceRunning : platform::kServiceNotInstalled;
