@@ -35,6 +35,7 @@ const std::vector<unsigned>& NamedStrings() {
       list.push_back(id);
     for (unsigned id = 57728; id <= 57731; ++id)
       list.push_back(id);
+    list.push_back(57740);
     return list;
   }();
   return ids;
