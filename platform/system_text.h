@@ -18,6 +18,12 @@ namespace quorin::platform {
 // best-fit substitute and no '?' is ever put in a character's place.
 std::optional<std::string> SystemTextFromUtf8(std::string_view text);
 
+// The text in the OEM code page, in which the command interpreter reads a batch file and the
+// console shows text (936 on a Chinese system, 437 or 850 on a Western one, where it differs
+// from the ANSI code page), or nothing when a character has no form there. On POSIX the
+// identity, as above.
+std::optional<std::string> OemTextFromUtf8(std::string_view text);
+
 // Bytes of the system code page as UTF-8. A byte the code page cannot read (a lone lead byte
 // at the end, say) becomes U+FFFD rather than being dropped silently.
 std::string Utf8FromSystemText(std::string_view bytes);

@@ -28,6 +28,38 @@ can_run_wine32() {
   return "$result"
 }
 
+# True when every program and library that the win32 build delivers, and every program it
+# builds for its tests, is a 32-bit Windows file (PE32, not PE32+). The delivered ones are
+# taken from an installation laid out as the setup packs it (`cmake --install`, which fails
+# when one of them was not built), plus the setup itself when it was built.
+check_32_bit() {
+  local build="$1" layout result=0 file kind count=0
+  layout="$(mktemp -d)"
+  if ! cmake --install "$build" --prefix "$layout" >/dev/null; then
+    echo "the win32 build lacks a program of the installation"
+    result=1
+  fi
+  local delivered=(QuorinFree.exe uires.dll Brenwick.exe TLDDNSService.exe quorinfree-cli.exe
+                   holdon.exe Renvale.dll K4DDNSUtil.dll QuorinSkin.dll)
+  for file in "${delivered[@]}"; do
+    [ -f "$layout/$file" ] || { echo "not installed: $file"; result=1; }
+  done
+  while IFS= read -r -d '' file; do
+    count=$((count + 1))
+    kind="$(file -b "$file")"
+    case "$kind" in
+      PE32+*) echo "64-bit program in the 32-bit build: $file"; result=1 ;;
+      PE32\ *) ;;
+      *) echo "not a 32-bit Windows program: $file ($kind)"; result=1 ;;
+    esac
+  done < <(find "$layout" "$build" \( -path "$build/*prefix" -o -path "$build/shell-install" \
+             -o -path "$build/_deps" \) -prune -o -type f \( -iname '*.exe' -o -iname '*.dll' \) \
+             -print0)
+  echo "   $count Windows programs and libraries checked"
+  rm -rf "$layout"
+  return "$result"
+}
+
 status=0
 
 if [ "$what" = all ] || [ "$what" = native ]; then
@@ -38,11 +70,8 @@ fi
 
 if [ "$what" = all ] || [ "$what" = windows ]; then
   run_preset win32
-  # The delivered programs must be 32-bit Windows executables.
-  for exe in build/win32/tests/*.exe; do
-    file "$exe" | grep -q "PE32 executable" || { echo "not a 32-bit program: $exe"; status=1; }
-    file "$exe" | grep -q "PE32+" && { echo "64-bit program in the 32-bit build: $exe"; status=1; }
-  done
+  echo "== win32: every delivered program and every test program is 32-bit"
+  check_32_bit build/win32 || status=1
   if can_run_wine32; then
     echo "== win32: tests under 32-bit Wine"
     xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32 || status=1

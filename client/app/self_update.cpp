@@ -82,11 +82,17 @@ void RunSelfUpdate(HWND mainWindow, const SelfUpdateSteps& steps) {
   progress.SetText(LoadResourceText(text_id::kUpdateDownloading));
   progress.SetRange(0, 100);
 
-  const std::string temporaryDirectory = platform::TemporaryDirectory();
+  // Every path that the batch will hold is known now, so an offer whose batch could not be
+  // written is refused before anything is fetched.
+  UpdateBatchPaths paths;
+  paths.programDirectory = platform::ProgramDirectory().value_or("");
+  paths.programPath = platform::ProgramPath().value_or("");
+  paths.temporaryDirectory = platform::TemporaryDirectory();
+  paths.batchPath = paths.temporaryDirectory + std::string(kUpdateBatchName);
   DownloadSetup setup;
   setup.fetchOffer = steps.fetchOffer ? steps.fetchOffer : FetchOfferFromLoginServer;
   setup.http = steps.http;
-  setup.temporaryDirectory = temporaryDirectory;
+  setup.paths = paths;
   setup.separator = '\\';
   setup.requestFailedText = LoadResourceText(text_id::kServerUnreachable);
   setup.noFilesText = LoadResourceText(text_id::kUpdateNoFiles);
@@ -146,11 +152,6 @@ void RunSelfUpdate(HWND mainWindow, const SelfUpdateSteps& steps) {
   ClientMessageBox(LoadResourceText(text_id::kUpdateReady), kMessageOk, false, {}, 0, mainWindow);
 
   const UpdateOffer offer = job->Offer();
-  UpdateBatchPaths paths;
-  paths.programDirectory = platform::ProgramDirectory().value_or("");
-  paths.programPath = platform::ProgramPath().value_or("");
-  paths.temporaryDirectory = temporaryDirectory;
-  paths.batchPath = temporaryDirectory + std::string(kUpdateBatchName);
   // copy makes no folders: a file in a folder that the installation lacks would be lost.
   for (const UpdateFile& file : offer.files) {
     const std::string installed = PathBelow(paths.programDirectory, file.name);
@@ -158,16 +159,27 @@ void RunSelfUpdate(HWND mainWindow, const SelfUpdateSteps& steps) {
     if (folder.size() > paths.programDirectory.size())
       CreateDirectoryPath(folder);
   }
-  if (!WriteUpdateBatch(paths.batchPath, UpdateBatchText(paths, FileNames(offer))))
-    return;  // without the batch nothing would install the files: keep running as before
-
+  // The version is recorded only once the batch runs: a batch that cannot be written or
+  // started leaves the client as it was, and the update is offered again next time.
+  const EncodedUpdateBatch batch = EncodeUpdateBatch(paths, FileNames(offer));
+  if (!batch.unwritable.empty()) {
+    ClientMessageBox(setup.unsafeOfferText + " \"" + batch.unwritable + "\"", kMessageOk, false, {},
+                     0, mainWindow);
+    return;
+  }
+  const bool started =
+      WriteUpdateBatch(paths.batchPath, batch.bytes) &&
+      (steps.startBatch ? steps.startBatch(paths.batchPath) : StartBatchHidden(paths.batchPath));
+  if (!started) {
+    // A batch left behind would install the files the next time anything ran it.
+    ::DeleteFileW(platform::WideFromUtf8(paths.batchPath).c_str());
+    ClientMessageBox(LoadResourceText(text_id::kUpdateBatchFailed) + " \"" + paths.batchPath + "\"",
+                     kMessageOk, false, {}, 0, mainWindow);
+    return;
+  }
+  ProcessSettings().SetCurrentVersion(offer.version);
   if (steps.removeTrayIcon)
     steps.removeTrayIcon();
-  ProcessSettings().SetCurrentVersion(offer.version);
-  if (steps.startBatch)
-    steps.startBatch(paths.batchPath);
-  else
-    StartBatchHidden(paths.batchPath);
   if (steps.endProcess)
     steps.endProcess();
   else

@@ -171,16 +171,17 @@ bool CProgressWindow::Pump(bool cancelOnEscape) {
       Cancel();
       break;
     }
-    if (message.message == WM_LBUTTONUP && message.hwnd == button_ && button_ != nullptr) {
-      Cancel();
-      break;
-    }
+    // The cancel button is a push button: it captures the mouse when pressed and reports a
+    // click (WM_COMMAND, IDCANCEL) only when the button is released inside it, so a press
+    // dragged off the button and released elsewhere cancels nothing.
     ProcessMessage(message);
   }
   return !cancelled_;
 }
 
 void CProgressWindow::Cancel() {
+  if (cancelled_)
+    return;
   cancelled_ = true;
   if (hwnd() != nullptr)
     ::ShowWindow(hwnd(), SW_HIDE);

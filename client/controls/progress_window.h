@@ -32,8 +32,8 @@ class CProgressWindow : public CWindowBase {
   void SetCancelText(std::string_view text);
 
   // Handles the thread's pending messages. Escape (when `cancelOnEscape`) or a click on the
-  // cancel button cancels; a quit message is posted again and ends the pumping. Returns at
-  // once after a cancel. False once cancelled or quitting.
+  // cancel button (pressed and released inside it) cancels; a quit message is posted again
+  // and ends the pumping. Returns at once after a cancel. False once cancelled or quitting.
   bool Pump(bool cancelOnEscape = true);
   bool Cancelled() const { return cancelled_; }
   // Ends the window (the parent is enabled again).

@@ -23,10 +23,15 @@ std::string Printable(std::string_view text) {
 std::string CheckUpdateOffer(const UpdateOffer& offer, const DownloadSetup& setup) {
   if (!IsWebAddress(offer.baseLocation))
     return setup.unsafeOfferText + " \"" + Printable(offer.baseLocation) + "\"";
+  std::vector<std::string> names;
   for (const UpdateFile& file : offer.files) {
     if (CheckUpdateFileName(file.name) != UpdateNameProblem::kNone)
       return setup.unsafeOfferText + " \"" + Printable(file.name) + "\"";
+    names.push_back(file.name);
   }
+  const EncodedUpdateBatch batch = EncodeUpdateBatch(setup.paths, names, setup.batchEncoder);
+  if (!batch.unwritable.empty())
+    return setup.unsafeOfferText + " \"" + Printable(batch.unwritable) + "\"";
   return {};
 }
 
@@ -59,7 +64,7 @@ void DownloadWorker(const std::shared_ptr<UpdateJob>& job, const DownloadSetup& 
       return;
     DownloadRequest request;
     request.address = offer.baseLocation + "/" + file.name;
-    request.localPath = PathBelow(setup.temporaryDirectory, file.name, setup.separator);
+    request.localPath = PathBelow(setup.paths.temporaryDirectory, file.name, setup.separator);
     request.expectedSize = file.size;
     request.wrongSizeText = setup.wrongSizeText;
     const std::string result = DownloadFile(http, request, gate, stop);

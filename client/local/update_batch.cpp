@@ -2,6 +2,7 @@
 
 #include "common/text_tools.h"
 #include "platform/stdio_file.h"
+#include "platform/system_text.h"
 
 namespace quorin::client {
 namespace {
@@ -38,11 +39,37 @@ std::string UpdateBatchText(const UpdateBatchPaths& paths, const std::vector<std
   return text;
 }
 
-bool WriteUpdateBatch(const std::string& batchPath, std::string_view text) {
+EncodedUpdateBatch EncodeUpdateBatch(const UpdateBatchPaths& paths,
+                                     const std::vector<std::string>& names,
+                                     const BatchTextEncoder& encode) {
+  const BatchTextEncoder& toBatch = encode ? encode : BatchTextEncoder(platform::OemTextFromUtf8);
+  EncodedUpdateBatch batch;
+  // The folders first: a user's temporary folder is where this fails in practice.
+  std::vector<std::string_view> parts = {paths.temporaryDirectory, paths.programDirectory,
+                                         paths.programPath, paths.batchPath};
+  parts.insert(parts.end(), names.begin(), names.end());
+  for (const std::string_view part : parts) {
+    if (!toBatch(part)) {
+      batch.unwritable = part;
+      return batch;
+    }
+  }
+  std::optional<std::string> bytes = toBatch(UpdateBatchText(paths, names));
+  if (!bytes) {
+    // Code pages write each character on its own, so once every part fits the whole text
+    // does; should one ever disagree, the batch is still refused rather than written wrong.
+    batch.unwritable = paths.batchPath;
+    return batch;
+  }
+  batch.bytes = std::move(*bytes);
+  return batch;
+}
+
+bool WriteUpdateBatch(const std::string& batchPath, std::string_view bytes) {
   platform::StdioFile file = platform::OpenStdioFile(batchPath, "wb");
   if (!file)
     return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
   return std::fclose(file.release()) == 0 && written;
 }
 

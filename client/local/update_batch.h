@@ -4,6 +4,8 @@
 // the new client deletes at start-up.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +32,25 @@ struct UpdateBatchPaths {
 // file, the restart line.
 std::string UpdateBatchText(const UpdateBatchPaths& paths, const std::vector<std::string>& names);
 
-// Writes the batch (replacing an old one). False when the file could not be written whole.
-bool WriteUpdateBatch(const std::string& batchPath, std::string_view text);
+// Turns a UTF-8 text into the bytes that the command interpreter reads; nothing when a
+// character has no form there.
+using BatchTextEncoder = std::function<std::optional<std::string>(std::string_view text)>;
+
+// The batch as the command interpreter reads it: in the OEM code page on Windows (a batch in
+// UTF-8 or in the ANSI code page would turn "C:\Users\José" into another folder), UTF-8 on POSIX.
+struct EncodedUpdateBatch {
+  std::string bytes;       // the batch file's bytes; empty when `unwritable` is set
+  std::string unwritable;  // the first folder, path or file name the code page cannot write
+};
+
+// Encodes the batch of UpdateBatchText with `encode` (empty: the OEM code page). Every path
+// of the batch is built from the four paths and the names, so one of them is named when the
+// batch cannot be written.
+EncodedUpdateBatch EncodeUpdateBatch(const UpdateBatchPaths& paths,
+                                     const std::vector<std::string>& names,
+                                     const BatchTextEncoder& encode = {});
+
+// Writes the batch's bytes (replacing an old file). False when they could not be written whole.
+bool WriteUpdateBatch(const std::string& batchPath, std::string_view bytes);
 
 }  // namespace quorin::client

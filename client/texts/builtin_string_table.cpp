@@ -51,6 +51,9 @@ constexpr std::array kBuiltinStrings = {
     Entry{text_id::kConfirmExit, "Exit QuorinFree? Your domains will no longer be updated."},
     Entry{text_id::kUpdateRefused,
           "The update was refused: the server named a file or address that is not safe to use:"},
+    Entry{text_id::kUpdateBatchFailed,
+          "The new version was not installed and QuorinFree keeps the current one: it could not "
+          "write or start the update batch"},
 };
 
 }  // namespace

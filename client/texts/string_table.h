@@ -44,6 +44,7 @@ inline constexpr unsigned kAutoUpdateText = 57728;
 inline constexpr unsigned kAccountExpired = 57729;
 inline constexpr unsigned kConfirmExit = 57730;
 inline constexpr unsigned kUpdateRefused = 57731;
+inline constexpr unsigned kUpdateBatchFailed = 57741;
 }  // namespace text_id
 
 class StringTable {

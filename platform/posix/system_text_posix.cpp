@@ -8,6 +8,10 @@ std::optional<std::string> SystemTextFromUtf8(std::string_view text) {
   return std::string(text);
 }
 
+std::optional<std::string> OemTextFromUtf8(std::string_view text) {
+  return std::string(text);
+}
+
 std::string Utf8FromSystemText(std::string_view bytes) {
   return std::string(bytes);
 }

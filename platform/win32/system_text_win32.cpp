@@ -1,4 +1,4 @@
-// The ANSI code page through UTF-16, as the system's own A functions convert.
+// The ANSI and OEM code pages through UTF-16, as the system's own A functions convert.
 #include <windows.h>
 
 #include <limits>
@@ -14,9 +14,8 @@ bool FitsInt(std::size_t size) {
   return size <= static_cast<std::size_t>(std::numeric_limits<int>::max());
 }
 
-}  // namespace
-
-std::optional<std::string> SystemTextFromUtf8(std::string_view text) {
+// The text in `codePage`, or nothing when a character has no form there.
+std::optional<std::string> CodePageTextFromUtf8(UINT codePage, std::string_view text) {
   if (text.empty())
     return std::string();
   if (!FitsInt(text.size()))
@@ -26,23 +25,37 @@ std::optional<std::string> SystemTextFromUtf8(std::string_view text) {
                                                static_cast<int>(text.size()), nullptr, 0);
   if (wideLength <= 0)
     return std::nullopt;
+  // A system set to use UTF-8 as its code page writes every character as it is; the flag and
+  // the default-character report below are refused for that code page.
+  if (codePage == CP_UTF8)
+    return std::string(text);
   std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
   ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
                         wide.data(), wideLength);
   // Without WC_NO_BEST_FIT_CHARS the system would write a look-alike ("a" for "ā"); with it,
   // an unrepresentable character becomes the default character and lpUsedDefaultChar says so.
   BOOL usedDefault = FALSE;
-  const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
+  const int length = ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
                                            nullptr, 0, nullptr, &usedDefault);
   if (length <= 0 || usedDefault)
     return std::nullopt;
   std::string bytes(static_cast<std::size_t>(length), '\0');
   usedDefault = FALSE;
-  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, bytes.data(), length,
-                        nullptr, &usedDefault);
+  ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, bytes.data(),
+                        length, nullptr, &usedDefault);
   if (usedDefault)
     return std::nullopt;
   return bytes;
+}
+
+}  // namespace
+
+std::optional<std::string> SystemTextFromUtf8(std::string_view text) {
+  return CodePageTextFromUtf8(::GetACP(), text);
+}
+
+std::optional<std::string> OemTextFromUtf8(std::string_view text) {
+  return CodePageTextFromUtf8(::GetOEMCP(), text);
 }
 
 std::string Utf8FromSystemText(std::string_view bytes) {

@@ -5,6 +5,8 @@
 set(QUORIN_SHELL_PREFIX ${CMAKE_BINARY_DIR}/shell-prefix)
 set(QUORIN_SHELL_INSTALL ${CMAKE_BINARY_DIR}/shell-install)
 set(QUORIN_SHELL_ARTIFACTS ${CMAKE_BINARY_DIR}/artifacts)
+# Runs a command in a locale of its choice (for the code page tests).
+set(QUORIN_IN_LOCALE ${PROJECT_SOURCE_DIR}/tests/platform/win32/in_locale.sh)
 find_program(QUORIN_XVFB_RUN xvfb-run)
 find_program(QUORIN_IMPORT import)
 
@@ -34,5 +36,6 @@ function(quorin_add_shell_test name)
                      --gtest_color=no)
     set_tests_properties(${name} PROPERTIES LABELS shell TIMEOUT 300
                          FIXTURES_REQUIRED quorin_shell RESOURCE_LOCK quorin_shell_wine)
+    quorin_gtest_entries(${name})
   endif()
 endfunction()

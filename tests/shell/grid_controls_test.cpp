@@ -700,6 +700,7 @@ TEST_F(ProgressWindowTest, ShowsThePercentageAndCancelsByEscapeOrTheButtonKeepin
     // Escape is ignored when not allowed; a click on cancel is not.
     ::PostMessageW(progress.hwnd(), WM_CHAR, VK_ESCAPE, 0);
     EXPECT_TRUE(progress.Pump(false));
+    ::PostMessageW(progress.CancelButton(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     ::PostMessageW(progress.CancelButton(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     EXPECT_FALSE(progress.Pump());
     EXPECT_TRUE(progress.Cancelled());
@@ -707,6 +708,46 @@ TEST_F(ProgressWindowTest, ShowsThePercentageAndCancelsByEscapeOrTheButtonKeepin
     EXPECT_EQ(progress.hwnd(), nullptr);
     EXPECT_TRUE(::IsWindowEnabled(host_.hwnd()));
   }
+}
+
+TEST_F(ProgressWindowTest, CancelsOnlyOnAReleaseInsideTheButtonAfterAPressThere) {
+  client::CProgressWindow progress;
+  ASSERT_TRUE(progress.Create(host_.hwnd()));
+  const HWND button = progress.CancelButton();
+  RECT inside{};
+  ::GetClientRect(button, &inside);
+  const LPARAM middle = MAKELPARAM(inside.right / 2, inside.bottom / 2);
+  // Below the button, in the button's coordinates: where a mouse held since a press on the
+  // button is reported while the button has the capture.
+  const LPARAM below = MAKELPARAM(inside.right / 2, inside.bottom + 20);
+
+  // Pressed on the button, dragged off it and released there: the button has taken the mouse,
+  // so the system hands it the release, and nothing is cancelled.
+  ::PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  EXPECT_TRUE(progress.Pump());
+  EXPECT_EQ(::GetCapture(), button);
+  ::PostMessageW(button, WM_MOUSEMOVE, MK_LBUTTON, below);
+  ::PostMessageW(button, WM_LBUTTONUP, 0, below);
+  EXPECT_TRUE(progress.Pump());
+  EXPECT_FALSE(progress.Cancelled());
+  EXPECT_NE(::GetCapture(), button);
+  EXPECT_TRUE(::IsWindowVisible(progress.hwnd()));
+
+  // Pressed elsewhere and released over the button: not a click of the button either.
+  ::PostMessageW(button, WM_MOUSEMOVE, 0, middle);
+  ::PostMessageW(button, WM_LBUTTONUP, 0, middle);
+  EXPECT_TRUE(progress.Pump());
+  EXPECT_FALSE(progress.Cancelled());
+
+  // Pressed, dragged off, back on and released inside: a click.
+  ::PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  ::PostMessageW(button, WM_MOUSEMOVE, MK_LBUTTON, below);
+  ::PostMessageW(button, WM_MOUSEMOVE, MK_LBUTTON, middle);
+  ::PostMessageW(button, WM_LBUTTONUP, 0, middle);
+  EXPECT_FALSE(progress.Pump());
+  EXPECT_TRUE(progress.Cancelled());
+  EXPECT_FALSE(::IsWindowVisible(progress.hwnd()));
+  EXPECT_TRUE(::IsWindowEnabled(host_.hwnd()));
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ const std::vector<unsigned>& NamedStrings() {
     for (unsigned id = 57728; id <= 57731; ++id)
       list.push_back(id);
     list.push_back(57740);
+    list.push_back(57741);
     for (unsigned id = 57760; id <= 57762; ++id)
       list.push_back(id);
     return list;

@@ -2,7 +2,8 @@
 // serves them (below QUORIN_UPDATE_FILES), menu command 32783 downloads them with the progress
 // window, the batch replaces them under Wine's cmd and the restarted client shows the new
 // version and deletes the batch. Also the ways an update is given up: a cancel, a wrong length,
-// no files, and every kind of unsafe name.
+// no files, every kind of unsafe name, a batch that cannot be written; and the update through
+// a temporary folder with a name outside ASCII, on a Chinese and on a Western system.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -65,6 +66,42 @@ HWND RestartedClient(DWORD oldProcessId, DWORD& processId) {
     return found != nullptr;
   });
   return found;
+}
+
+// A temporary folder of the test's own with `name` in its path, the temporary folder of every
+// client started while it exists (the system takes TMP, then TEMP); removed at the end.
+class TemporaryFolderNamed {
+ public:
+  explicit TemporaryFolderNamed(const std::wstring& name)
+      : oldTmp_(Environment(L"TMP")), oldTemp_(Environment(L"TEMP")) {
+    path_ = TempFolder() + name;
+    std::filesystem::create_directories(path_);
+    ::SetEnvironmentVariableW(L"TMP", path_.c_str());
+    ::SetEnvironmentVariableW(L"TEMP", path_.c_str());
+  }
+  ~TemporaryFolderNamed() {
+    ::SetEnvironmentVariableW(L"TMP", oldTmp_.empty() ? nullptr : oldTmp_.c_str());
+    ::SetEnvironmentVariableW(L"TEMP", oldTemp_.empty() ? nullptr : oldTemp_.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TemporaryFolderNamed(const TemporaryFolderNamed&) = delete;
+  TemporaryFolderNamed& operator=(const TemporaryFolderNamed&) = delete;
+
+ private:
+  std::wstring oldTmp_;
+  std::wstring oldTemp_;
+  std::wstring path_;
+};
+
+// A text in the OEM code page, in which the command interpreter reads a batch.
+std::string OemBytes(const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_OEMCP, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  ::WideCharToMultiByte(CP_OEMCP, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                        size, nullptr, nullptr);
+  return bytes;
 }
 
 // Ends a client that the test did not start the way a user does.
@@ -131,6 +168,65 @@ class SelfUpdateTest : public ::testing::Test {
     WaitUntil([&] { return !::IsWindow(box); });
     return text;
   }
+  // The new client deletes the batch named on its command line. Wine's cmd keeps the batch
+  // open until the program that its last line started has ended (Windows' cmd reads a batch
+  // line by line), so under Wine the delete is seen with the same command line once more.
+  static void ExpectTheBatchDeleted(const InstallCopy& install) {
+    ASSERT_TRUE(WaitUntil([] {
+      const HANDLE file =
+          ::CreateFileW(Batch().c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (file == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+      ::CloseHandle(file);
+      return true;
+    })) << "the batch is no longer in use";
+    if (FileExists(Batch())) {
+      ClientRun again(install, L"\"" + Batch() + L"\"");
+      ASSERT_NE(again.MainWindow(), nullptr);
+      EXPECT_FALSE(FileExists(Batch()));
+      EXPECT_TRUE(again.ExitThroughTheButton());
+    }
+    EXPECT_FALSE(FileExists(Batch()));
+  }
+
+  // The whole update with the temporary folder below a folder called `name`: the batch is
+  // written in the OEM code page, so the command interpreter finds every path, copies the
+  // file, and the new client starts and deletes the batch.
+  void UpdateThroughTemporaryFolder(const std::wstring& name) {
+    InstallCopy install;
+    install.Replace(L"holdon.exe", Environment(L"QUORIN_SHELL_BIN") + L"\\holdon_witness.exe");
+    const TemporaryFolderNamed temporary(name);
+    ::DeleteFileW(Batch().c_str());
+    Serve("note.txt", "new note");
+    Offer(R"(["note.txt", 8])");
+    ClientRun run(install);
+    const HWND main = run.MainWindow();
+    ASSERT_NE(main, nullptr);
+    StartUpdate(main);
+    Answer(run);  // the download is done (in the system's language)
+    const auto code = run.WaitForExit();
+    ASSERT_TRUE(code.has_value()) << "the batch could not be written or started";
+    EXPECT_EQ(*code, 0u);
+    EXPECT_EQ(ClientSetting("curVersion").value_or(""), kNewVersion);
+
+    DWORD restartedId = 0;
+    const HWND restarted = RestartedClient(run.processId(), restartedId);
+    ASSERT_NE(restarted, nullptr) << "the batch must start the new client";
+    EXPECT_EQ(ReadFileText(install.File(L"note.txt")), "new note");
+    EXPECT_FALSE(FileExists(TempFolder() + L"note.txt"));
+    const std::wstring temp = TempFolder();
+    const std::wstring folder = install.folder();
+    const std::string seen = ReadFileText(Batch() + L".seen");
+    EXPECT_EQ(seen, OemBytes(L"\"" + folder + L"\\holdon.exe\" \"" + Batch() + L"\"\r\n" +
+                             L"copy \"" + temp + L"\\note.txt\" \"" + folder + L"\\note.txt\"\r\n" +
+                             L"del \"" + temp + L"\\note.txt\"\r\n" + L"\"" + folder +
+                             L"\\QuorinFree.exe\" \"" + Batch() + L"\"\r\n"));
+    EXPECT_NE(seen.find(OemBytes(name)), std::string::npos);
+    EXPECT_EQ(seen.find(Utf8(name)), std::string::npos) << "the folder's name is not in UTF-8";
+    EndThroughTheButton(restarted, restartedId);
+    ExpectTheBatchDeleted(install);
+  }
+
   static std::wstring ShotTag() {
     const std::wstring tag = Environment(L"QUORIN_SHOT_TAG");
     return tag.empty() ? L"96_en" : tag;
@@ -162,7 +258,9 @@ TEST_F(SelfUpdateTest, CancelDuringTheSecondFileWritesNoBatch) {
 
   const HWND cancel = ::FindWindowExW(progress, nullptr, L"Button", nullptr);
   ASSERT_NE(cancel, nullptr);
-  ::PostMessageW(cancel, WM_LBUTTONUP, 0, 0);
+  // A click as the button gets it: pressed and released inside.
+  ::PostMessageW(cancel, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  ::PostMessageW(cancel, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(Answer(run), L"The update was cancelled.");
   EXPECT_TRUE(::IsWindowEnabled(main));
   EXPECT_FALSE(FileExists(Batch()));
@@ -213,6 +311,19 @@ TEST_F(SelfUpdateTest, FailuresAndRefusalsLeaveEverythingAsItWas) {
                   R"({"version": "ver9", "base": "file:///C:/Windows", "items": [["x.dll", 1]]})");
   StartUpdate(main);
   EXPECT_EQ(Answer(run).rfind(refused, 0), 0u);
+
+  // A batch that cannot be written (a folder stands in its place): the user is told, the
+  // version stays and the client goes on.
+  ASSERT_TRUE(::CreateDirectoryW(Batch().c_str(), nullptr));
+  Offer(R"(["first.bin", 1000])");
+  StartUpdate(main);
+  EXPECT_EQ(Answer(run).find(L"The new version has been downloaded."), 0u);
+  EXPECT_EQ(Answer(run),
+            L"The new version was not installed and QuorinFree keeps the current "
+            L"one: it could not write or start the update batch \"" +
+                Batch() + L"\"");
+  EXPECT_TRUE(run.Running());
+  EXPECT_TRUE(::RemoveDirectoryW(Batch().c_str()));
 
   EXPECT_FALSE(FileExists(TempFolder() + L"..\\..\\evil.txt"));
   EXPECT_FALSE(FileExists(install.File(L"..\\..\\evil.txt")));
@@ -269,24 +380,7 @@ TEST_F(SelfUpdateTest, TheBatchReplacesTheFilesAndTheNewClientStarts) {
 
   EndThroughTheButton(restarted, restartedId);
 
-  // The new client deletes the batch named on its command line. Wine's cmd keeps the batch
-  // open until the program that its last line started has ended (Windows' cmd reads a batch
-  // line by line), so under Wine the delete is seen with the same command line once more.
-  ASSERT_TRUE(WaitUntil([] {
-    const HANDLE file =
-        ::CreateFileW(Batch().c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-      return ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    ::CloseHandle(file);
-    return true;
-  })) << "the batch is no longer in use";
-  if (FileExists(Batch())) {
-    ClientRun again(install, L"\"" + Batch() + L"\"");
-    ASSERT_NE(again.MainWindow(), nullptr);
-    EXPECT_FALSE(FileExists(Batch()));
-    EXPECT_TRUE(again.ExitThroughTheButton());
-  }
-  EXPECT_FALSE(FileExists(Batch()));
+  ExpectTheBatchDeleted(install);
 }
 
 TEST_F(SelfUpdateTest, SizesAddingUpToNothingShowAllAtOnceAndStillFetchEveryFile) {
@@ -317,6 +411,42 @@ TEST_F(SelfUpdateTest, SizesAddingUpToNothingShowAllAtOnceAndStillFetchEveryFile
   EXPECT_TRUE(WaitUntil([&] { return FileExists(install.File(L"zero\\empty.txt")); }));
   EXPECT_TRUE(FileExists(install.File(L"empty.ini")));
   EndThroughTheButton(restarted, restartedId);
+}
+
+// The code page tests run in locales of their own (CMakeLists.txt), each skipped elsewhere.
+TEST_F(SelfUpdateTest, CodePage936TheBatchFindsAFolderWithAChineseName) {
+  if (::GetOEMCP() != 936)
+    GTEST_SKIP() << "needs the OEM code page 936, not " << ::GetOEMCP();
+  UpdateThroughTemporaryFolder(L"张三");
+}
+
+TEST_F(SelfUpdateTest, CodePage1252TheBatchFindsAFolderWithAnAccentAndRefusesAChineseOne) {
+  if (::GetACP() != 1252)
+    GTEST_SKIP() << "needs the system code page 1252, not " << ::GetACP();
+  UpdateThroughTemporaryFolder(L"José");
+
+  // A folder that the OEM code page cannot write: refused before anything is fetched, the
+  // version stays, no batch.
+  RemoveClientSetting("curVersion");
+  InstallCopy install;
+  const TemporaryFolderNamed temporary(L"张三");
+  Serve("note.txt", "new note");
+  Offer(R"(["note.txt", 8])");
+  ClientRun run(install);
+  const HWND main = run.MainWindow();
+  ASSERT_NE(main, nullptr);
+  const std::int64_t since = simulator_.LastSeq();
+  StartUpdate(main);
+  EXPECT_EQ(Answer(run),
+            L"The update was refused: the server named a file or address that is not safe to "
+            L"use: \"" +
+                TempFolder() + L"\"");
+  for (const auto& record : simulator_.RecordsSince(since, 1, 200))
+    EXPECT_EQ(record.path.rfind("/files/", 0), std::string::npos) << record.path;
+  EXPECT_FALSE(FileExists(Batch()));
+  EXPECT_FALSE(FileExists(install.File(L"note.txt")));
+  EXPECT_FALSE(ClientSetting("curVersion").has_value());
+  EXPECT_TRUE(run.ExitThroughTheButton());
 }
 
 }  // namespace

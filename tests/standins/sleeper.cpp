@@ -1,10 +1,12 @@
-// Lives for the number of milliseconds on its command line, then ends; the holdon.exe tests
-// run it under the client's program name.
+// Stands in for the client in the holdon.exe tests, copied as QuorinFree.exe: lives until the
+// test sets the event named on its command line (a minute at most), then ends.
 #include <windows.h>
 
-#include <cwchar>
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t* arguments, int) {
-  ::Sleep(static_cast<DWORD>(std::wcstoul(arguments, nullptr, 10)));
-  return 0;
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t* eventName, int) {
+  const HANDLE release = ::OpenEventW(SYNCHRONIZE, FALSE, eventName);
+  if (release == nullptr)
+    return 1;
+  const DWORD result = ::WaitForSingleObject(release, 60000);
+  ::CloseHandle(release);
+  return result == WAIT_OBJECT_0 ? 0 : 2;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,35 @@ class Folder {
 
  private:
   std::wstring path_;
+};
+
+// Every process that this program starts, and every process those start, belongs to one job of
+// the program's own, which counts each process as it is created: "nothing was started" is then
+// a count that stayed the same, not a wait that saw nothing happen.
+class StartedProcesses {
+ public:
+  static StartedProcesses& Get() {
+    static StartedProcesses processes;
+    return processes;
+  }
+  bool Counting() const { return counting_; }
+  // Processes of the job so far (this program included), and those still running.
+  DWORD Total() const { return Accounting().TotalProcesses; }
+  DWORD Active() const { return Accounting().ActiveProcesses; }
+
+ private:
+  StartedProcesses() : job_(::CreateJobObjectW(nullptr, nullptr)) {
+    counting_ = job_ != nullptr && ::AssignProcessToJobObject(job_, ::GetCurrentProcess());
+  }
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting() const {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    ::QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &info, sizeof info,
+                                nullptr);
+    return info;
+  }
+
+  HANDLE job_;  // kept until the program ends: its processes stay in it
+  bool counting_ = false;
 };
 
 // --- K4DDNSUtil.dll ---------------------------------------------------------------------
@@ -159,32 +190,44 @@ TEST(AutoUpdateTest, StartsTheUpdaterForTheKeyWhenVersionChecksAreOn) {
   const wchar_t* keyPath = L"Software\\QuorinStandinTest";
   ::RegDeleteTreeW(HKEY_CURRENT_USER, keyPath);
   const std::wstring record = folder / L"brenwick_args.txt";
+  StartedProcesses& started = StartedProcesses::Get();
+  ASSERT_TRUE(started.Counting());
+  const DWORD running = started.Active();
+  // The updater that a call started has written its record and ended.
+  const auto updaterDone = [&] {
+    return WaitUntil([&] { return started.Active() == running; }, 30s) && Exists(record);
+  };
 
   // No "AutoVersionCheck" value counts as on.
+  DWORD total = started.Total();
   EXPECT_EQ(doAutoUpdate("QuorinFree", HKEY_CURRENT_USER, "Software\\QuorinStandinTest"), 0);
-  ASSERT_TRUE(WaitUntil([&] { return Exists(record) && !ReadText(record).empty(); }, 10s));
+  EXPECT_EQ(started.Total(), total + 1);
+  ASSERT_TRUE(updaterDone());
   EXPECT_EQ(ReadText(record), "\"" + Utf8(folder / L"Brenwick.exe") +
                                   "\" 2147483649 \"Software\\QuorinStandinTest\"");
-  ::DeleteFileW(record.c_str());
+  ASSERT_TRUE(::DeleteFileW(record.c_str()));
 
   // Off: nothing starts.
   ::RegSetKeyValueW(HKEY_CURRENT_USER, keyPath, L"AutoVersionCheck", REG_SZ, L"0", 4);
+  total = started.Total();
   EXPECT_EQ(doAutoUpdate("QuorinFree", HKEY_CURRENT_USER, "Software\\QuorinStandinTest"), 0);
-  ::Sleep(1000);
-  EXPECT_FALSE(Exists(record));
+  EXPECT_EQ(started.Total(), total);
 
   // On again.
   ::RegSetKeyValueW(HKEY_CURRENT_USER, keyPath, L"AutoVersionCheck", REG_SZ, L"1", 4);
+  total = started.Total();
   EXPECT_EQ(doAutoUpdate("QuorinFree", HKEY_CURRENT_USER, "Software\\QuorinStandinTest"), 0);
-  EXPECT_TRUE(WaitUntil([&] { return Exists(record) && !ReadText(record).empty(); }, 10s));
-  ::DeleteFileW(record.c_str());
+  EXPECT_EQ(started.Total(), total + 1);
+  EXPECT_TRUE(updaterDone());
+  ASSERT_TRUE(::DeleteFileW(record.c_str()));
 
   // No updater beside the library, or no key: the client goes on and nothing starts.
   ::DeleteFileW((folder / L"Brenwick.exe").c_str());
+  total = started.Total();
   EXPECT_EQ(doAutoUpdate("QuorinFree", HKEY_CURRENT_USER, "Software\\QuorinStandinTest"), 0);
   EXPECT_EQ(doAutoUpdate(nullptr, HKEY_CURRENT_USER, nullptr), 0);
   EXPECT_EQ(doAutoUpdate("QuorinFree", nullptr, "Software\\QuorinStandinTest"), 0);
-  ::Sleep(500);
+  EXPECT_EQ(started.Total(), total);
   EXPECT_FALSE(Exists(record));
   ::RegDeleteTreeW(HKEY_CURRENT_USER, keyPath);
   ::FreeLibrary(library);
@@ -335,46 +378,105 @@ DWORD ExitCode(HANDLE process) {
   return code;
 }
 
+// Whether a process of the client's program name runs, as holdon.exe looks for one.
+bool ClientListed() {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE)
+    return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !found;
+       more = ::Process32NextW(snapshot, &entry)) {
+    found = ::CompareStringOrdinal(entry.szExeFile, -1, L"QuorinFree.exe", -1, TRUE) == CSTR_EQUAL;
+  }
+  ::CloseHandle(snapshot);
+  return found;
+}
+
+// When a process ended, in the system's time.
+ULONGLONG ExitTime(HANDLE process) {
+  FILETIME created{};
+  FILETIME ended{};
+  FILETIME kernel{};
+  FILETIME user{};
+  ::GetProcessTimes(process, &created, &ended, &kernel, &user);
+  return (static_cast<ULONGLONG>(ended.dwHighDateTime) << 32) | ended.dwLowDateTime;
+}
+
+// A client stand-in (the program copied as QuorinFree.exe) that runs until Release.
+class StandInClient {
+ public:
+  explicit StandInClient(const std::wstring& program) {
+    static int counter = 0;
+    const std::wstring name = L"Local\\quorin-standin-client-" +
+                              std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++counter);
+    release_ = ::CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+    process_ = release_ != nullptr ? Start(program, name) : nullptr;
+  }
+  ~StandInClient() {
+    Release();
+    if (process_ != nullptr) {
+      ::WaitForSingleObject(process_, 60000);
+      ::CloseHandle(process_);
+    }
+    if (release_ != nullptr)
+      ::CloseHandle(release_);
+  }
+  StandInClient(const StandInClient&) = delete;
+  StandInClient& operator=(const StandInClient&) = delete;
+
+  HANDLE process() const { return process_; }
+  void Release() const {
+    if (release_ != nullptr)
+      ::SetEvent(release_);
+  }
+
+ private:
+  HANDLE release_ = nullptr;
+  HANDLE process_ = nullptr;
+};
+
 TEST(HoldOnTest, ReturnsOnceTheClientHasEnded) {
   Folder folder;
   ASSERT_TRUE(
       ::CopyFileW(Built(L"sleeper.exe").c_str(), (folder / L"QuorinFree.exe").c_str(), FALSE));
   const std::wstring holdon = Installed(L"holdon.exe");
 
-  // No client: it returns at once.
-  HANDLE waiter = Start(holdon, L"\"C:\\batch.bat\"");
+  // No client: it returns 0 without waiting for its limit.
+  ASSERT_FALSE(ClientListed());
+  HANDLE waiter = Start(holdon, L"\"C:\\batch.bat\" 3600");
   ASSERT_NE(waiter, nullptr);
-  EXPECT_EQ(::WaitForSingleObject(waiter, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(::WaitForSingleObject(waiter, 60000), WAIT_OBJECT_0);
   EXPECT_EQ(ExitCode(waiter), 0u);
   ::CloseHandle(waiter);
 
-  // A client that ends after 2 s: it waits for it, then returns 0.
-  const HANDLE client = Start(folder / L"QuorinFree.exe", L"2000");
-  ASSERT_NE(client, nullptr);
-  ::Sleep(300);
-  waiter = Start(holdon, L"\"C:\\batch.bat\"");
-  ASSERT_NE(waiter, nullptr);
-  EXPECT_EQ(::WaitForSingleObject(waiter, 800), WAIT_TIMEOUT);
-  EXPECT_EQ(::WaitForSingleObject(waiter, 10000), WAIT_OBJECT_0);
-  EXPECT_EQ(::WaitForSingleObject(client, 0), WAIT_OBJECT_0);  // it ended first
-  EXPECT_EQ(ExitCode(waiter), 0u);
-  ::CloseHandle(waiter);
-  ::CloseHandle(client);
+  {
+    StandInClient client(folder / L"QuorinFree.exe");
+    ASSERT_NE(client.process(), nullptr);
+    ASSERT_TRUE(WaitUntil(ClientListed));
 
-  // The wait is bounded: with a limit of 1 s it gives up on a client that stays and says so.
-  const HANDLE stays = Start(folder / L"QuorinFree.exe", L"6000");
-  ASSERT_NE(stays, nullptr);
-  ::Sleep(300);
-  const auto start = std::chrono::steady_clock::now();
-  waiter = Start(holdon, L"\"C:\\batch.bat\" 1");
-  ASSERT_NE(waiter, nullptr);
-  EXPECT_EQ(::WaitForSingleObject(waiter, 5000), WAIT_OBJECT_0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
-  EXPECT_EQ(ExitCode(waiter), 1u);
-  EXPECT_EQ(::WaitForSingleObject(stays, 0), WAIT_TIMEOUT);
-  ::CloseHandle(waiter);
-  ::WaitForSingleObject(stays, 10000);
-  ::CloseHandle(stays);
+    // The wait is bounded: with a limit of 1 s it gives up on a client that stays, and says so
+    // with exit code 1.
+    waiter = Start(holdon, L"\"C:\\batch.bat\" 1");
+    ASSERT_NE(waiter, nullptr);
+    EXPECT_EQ(::WaitForSingleObject(waiter, 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCode(waiter), 1u);
+    EXPECT_EQ(::WaitForSingleObject(client.process(), 0), WAIT_TIMEOUT);
+    ::CloseHandle(waiter);
+
+    // Waiting without a limit of its own: it returns 0 once the client has ended, and not
+    // before.
+    waiter = Start(holdon, L"\"C:\\batch.bat\"");
+    ASSERT_NE(waiter, nullptr);
+    client.Release();
+    EXPECT_EQ(::WaitForSingleObject(client.process(), 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(::WaitForSingleObject(waiter, 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCode(waiter), 0u) << "it saw the client end, it did not give up";
+    EXPECT_GE(ExitTime(waiter), ExitTime(client.process()));
+    ::CloseHandle(waiter);
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "client/local/update_batch.h"
 #include "client/local/update_names.h"
 #include "platform/program_folder.h"
+#include "platform/system_text.h"
 #include "tests/support/temp_path.h"
 #include "tests/updater/fake_http_client.h"
 
@@ -106,13 +107,86 @@ TEST(UpdateBatch, HoldsExactlyTheLinesOfThreeFiles) {
   std::filesystem::remove_all(folder);
 }
 
+// 张三 in UTF-8 and in GBK (code page 936).
+const std::string kZhangSan = "\xE5\xBC\xA0\xE4\xB8\x89";
+const std::string kZhangSanGbk = "\xD5\xC5\xC8\xFD";
+
+// A Western OEM code page in small: ASCII as it is, é as 0x82, nothing else.
+std::optional<std::string> WesternBatchText(std::string_view text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      bytes += text[i];
+    } else if (text.substr(i, 2) == "\xC3\xA9") {
+      bytes += '\x82';
+      ++i;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return bytes;
+}
+
+TEST(UpdateBatch, IsWrittenInTheBatchCodePageOrRefusedNamingWhatItCannotWrite) {
+  UpdateBatchPaths paths{"C:\\Quorin", "C:\\Quorin\\QuorinFree.exe", "C:\\Users\\Jos\xC3\xA9\\",
+                         "C:\\Users\\Jos\xC3\xA9\\QuorinUpdate.bat"};
+  const std::vector<std::string> names = {"QuorinFree.exe", "skin/a.ini"};
+  EncodedUpdateBatch batch = EncodeUpdateBatch(paths, names, WesternBatchText);
+  EXPECT_EQ(batch.unwritable, "");
+  EXPECT_EQ(batch.bytes, *WesternBatchText(UpdateBatchText(paths, names)));
+  EXPECT_NE(batch.bytes.find("copy \"C:\\Users\\Jos\x82\\\\QuorinFree.exe\""), std::string::npos)
+      << "each path in the code page's bytes, not in UTF-8";
+
+  // What the code page cannot write is named, folders before names: nothing is written.
+  paths.temporaryDirectory = "C:\\Users\\" + kZhangSan + "\\";
+  batch = EncodeUpdateBatch(paths, names, WesternBatchText);
+  EXPECT_EQ(batch.unwritable, paths.temporaryDirectory);
+  EXPECT_EQ(batch.bytes, "");
+  paths.temporaryDirectory = "C:\\Temp\\";
+  paths.batchPath = "C:\\Temp\\QuorinUpdate.bat";
+  batch = EncodeUpdateBatch(paths, {"a.ini", kZhangSan + ".txt"}, WesternBatchText);
+  EXPECT_EQ(batch.unwritable, kZhangSan + ".txt");
+  paths.programDirectory = "C:\\" + kZhangSan;
+  EXPECT_EQ(EncodeUpdateBatch(paths, names, WesternBatchText).unwritable, paths.programDirectory);
+
+  // Without an encoder of its own the batch takes the system's: on POSIX UTF-8 as it is.
+#ifndef _WIN32
+  batch = EncodeUpdateBatch(paths, names);
+  EXPECT_EQ(batch.unwritable, "");
+  EXPECT_EQ(batch.bytes, UpdateBatchText(paths, names));
+#endif
+}
+
+TEST(UpdateBatchCodePage936, IsWrittenInGbkAndRefusesWhatGbkCannotWrite) {
+  if (platform::OemTextFromUtf8(kZhangSan) != kZhangSanGbk)
+    GTEST_SKIP() << "the OEM code page is not 936";
+  UpdateBatchPaths paths{"C:\\Quorin", "C:\\Quorin\\QuorinFree.exe",
+                         "C:\\Users\\" + kZhangSan + "\\Temp\\",
+                         "C:\\Users\\" + kZhangSan + "\\Temp\\QuorinUpdate.bat"};
+  EncodedUpdateBatch batch = EncodeUpdateBatch(paths, {"a.ini"});
+  EXPECT_EQ(batch.unwritable, "");
+  EXPECT_EQ(batch.bytes, "\"C:\\Quorin\\holdon.exe\" \"C:\\Users\\" + kZhangSanGbk +
+                             "\\Temp\\QuorinUpdate.bat\"\r\n"
+                             "copy \"C:\\Users\\" +
+                             kZhangSanGbk +
+                             "\\Temp\\\\a.ini\" \"C:\\Quorin\\a.ini\"\r\n"
+                             "del \"C:\\Users\\" +
+                             kZhangSanGbk +
+                             "\\Temp\\\\a.ini\"\r\n"
+                             "\"C:\\Quorin\\QuorinFree.exe\" \"C:\\Users\\" +
+                             kZhangSanGbk + "\\Temp\\QuorinUpdate.bat\"\r\n");
+  // Hangul has no form in code page 936 (a best fit would have written '?').
+  const std::string hangul = "\xED\x95\x9C.txt";
+  EXPECT_EQ(EncodeUpdateBatch(paths, {"a.ini", hangul}).unwritable, hangul);
+}
+
 class DownloadWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = testing::UniqueTempPath("self_update");
     std::filesystem::create_directories(folder_);
     setup_.http = &http_;
-    setup_.temporaryDirectory = folder_.string();
+    setup_.paths.temporaryDirectory = folder_.string();
     setup_.separator = platform::PathSeparator();
     setup_.requestFailedText = "cannot reach the server";
     setup_.noFilesText = "no new version";
@@ -231,6 +305,16 @@ TEST_F(DownloadWorkerTest, RefusesAWholeOfferForOneUnsafeNameOrAddress) {
   job_ = std::make_shared<UpdateJob>();
   offer_ = {"ver5", "http://x/u", {{"a\nb", 1}}};
   EXPECT_EQ(Run().message, "refused: \"a?b\"");
+  // A name or a folder that the batch could not write: the batch would copy nothing.
+  setup_.batchEncoder = WesternBatchText;
+  job_ = std::make_shared<UpdateJob>();
+  offer_ = {"ver5", "http://x/u", {{"a.ini", 1}, {kZhangSan + ".dll", 1}}};
+  EXPECT_EQ(Run().message, "refused: \"" + kZhangSan + ".dll\"");
+  job_ = std::make_shared<UpdateJob>();
+  setup_.paths.programDirectory = "C:\\" + kZhangSan;
+  offer_ = {"ver5", "http://x/u", {{"a.ini", 1}}};
+  EXPECT_EQ(Run().message, "refused: \"C:\\" + kZhangSan + "\"");
+  EXPECT_EQ(job_->Read().count, -1);
   EXPECT_TRUE(http_.requests.empty());
   EXPECT_EQ(FilesInFolder(), 0u);
 }
