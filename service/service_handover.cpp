@@ -24,17 +24,6 @@ constexpr DWORD kMaxProfileBytes = 64 * 1024;
 // that the folder's own entries (users may read the program folder) are not inherited.
 constexpr const wchar_t* kProtectedFileDescriptor = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
 
-struct LocalMemory {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  LocalMemory() = default;
-  ~LocalMemory() {
-    if (descriptor != nullptr)
-      ::LocalFree(descriptor);
-  }
-  LocalMemory(const LocalMemory&) = delete;
-  LocalMemory& operator=(const LocalMemory&) = delete;
-};
-
 std::string Narrow(const std::wstring& text) {
   return platform::Utf8FromWide(text);
 }
@@ -84,11 +73,11 @@ std::optional<std::string> ReadAccountFile(const std::wstring& path, std::string
 // written to a temporary file created with that access list, then renamed over the target (a
 // rename keeps the file's own access list).
 bool WriteProtectedFile(const std::wstring& target, const std::string& bytes) {
-  LocalMemory memory;
+  platform::UniqueSecurityDescriptor descriptor;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          kProtectedFileDescriptor, SDDL_REVISION_1, &memory.descriptor, nullptr))
+          kProtectedFileDescriptor, SDDL_REVISION_1, descriptor.put(), nullptr))
     return false;
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, memory.descriptor, FALSE};
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
   const std::wstring temporary = target + L".new" + std::to_wstring(::GetCurrentProcessId());
   {
     const UniqueFileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, &attributes,

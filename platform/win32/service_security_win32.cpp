@@ -1,32 +1,18 @@
 #include "platform/win32/service_security.h"
 
 #include "platform/win32/service_calls.h"
+#include "platform/win32/unique_handle.h"
 
 namespace quorin::platform {
-namespace {
-
-// The descriptor that ConvertStringSecurityDescriptorToSecurityDescriptorW allocates.
-struct LocalMemory {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  LocalMemory() = default;
-  ~LocalMemory() {
-    if (descriptor != nullptr)
-      ::LocalFree(descriptor);
-  }
-  LocalMemory(const LocalMemory&) = delete;
-  LocalMemory& operator=(const LocalMemory&) = delete;
-};
-
-}  // namespace
 
 bool ApplyServiceSecurity(SC_HANDLE service) {
   ServiceCalls& calls = CurrentServiceCalls();
-  LocalMemory memory;
+  UniqueSecurityDescriptor descriptor;
   if (!calls.convertStringSecurityDescriptor(kServiceSecurityDescriptor, SDDL_REVISION_1,
-                                             &memory.descriptor, nullptr)) {
+                                             descriptor.put(), nullptr)) {
     return false;
   }
-  return calls.setServiceObjectSecurity(service, DACL_SECURITY_INFORMATION, memory.descriptor) !=
+  return calls.setServiceObjectSecurity(service, DACL_SECURITY_INFORMATION, descriptor.get()) !=
          FALSE;
 }
 

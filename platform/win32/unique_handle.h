@@ -61,11 +61,17 @@ struct ServiceHandleTraits {
   static SC_HANDLE Invalid() { return nullptr; }
   static void Close(SC_HANDLE handle) { ::CloseServiceHandle(handle); }
 };
+// A security descriptor that ConvertStringSecurityDescriptorToSecurityDescriptorW allocated.
+struct LocalSecurityDescriptorTraits {
+  static PSECURITY_DESCRIPTOR Invalid() { return nullptr; }
+  static void Close(PSECURITY_DESCRIPTOR descriptor) { ::LocalFree(descriptor); }
+};
 
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleTraits>;
 using UniqueRegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
 using UniqueServiceHandle = UniqueHandle<SC_HANDLE, ServiceHandleTraits>;
+using UniqueSecurityDescriptor = UniqueHandle<PSECURITY_DESCRIPTOR, LocalSecurityDescriptorTraits>;
 
 }  // namespace quorin::platform
