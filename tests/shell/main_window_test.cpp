@@ -434,17 +434,17 @@ TEST_F(MainWindowSimTest, TheExitAnswersWhileTheFinalSaveWaitsAndEndsByItsDeadli
   // The login server takes every save and never answers it.
   simulator_.SetFault(R"({"server": "login", "path": "/client_saveDomainList.php",
                           "mode": "silent", "hold_ms": 60000})");
-  const std::int64_t mark = simulator_.LastSeq();
   PostButtonClick(main, IDC_EXIT);
   const HWND confirm = run.MessageDialog();
   ASSERT_NE(confirm, nullptr);
+  const std::int64_t mark = simulator_.LastSeq();
   PostButtonClick(confirm, IDOK);
+  // The exit hides the window first, then sends the final save.
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(main); }));
   ASSERT_TRUE(WaitUntil([&] { return !Requests(mark, kSavePath).empty(); }))
       << "the final save went out";
-  // The save waits on a worker: the window still answers, hidden, and the program runs on.
+  // The save waits on a worker: the window still answers and the program runs on.
   EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 3000, nullptr), 0);
-  EXPECT_FALSE(::IsWindowVisible(main))
-      << "style " << std::hex << ::GetWindowLongW(main, GWL_STYLE);
   EXPECT_TRUE(run.Running());
   // The save's deadline is 10 s; the program ends within moments after it.
   EXPECT_TRUE(run.WaitForExit(25000).has_value()) << "the client ended by the save's deadline";
