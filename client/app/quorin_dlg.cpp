@@ -167,14 +167,6 @@ bool CQuorinFreeDlg::CreateDomainGrid() {
 }
 
 void CQuorinFreeDlg::RecordGeometry() {
-  RECT client{};
-  ::GetClientRect(hwnd(), &client);
-  POINT origin{0, 0};
-  ::ClientToScreen(hwnd(), &origin);
-  clientWidth_ = client.right - client.left;
-  clientHeight_ = client.bottom - client.top;
-  clientLeft_ = origin.x;
-  clientTop_ = origin.y;
   RECT frame{};
   ::GetWindowRect(hwnd(), &frame);
   normalWidth_ = frame.right - frame.left;

@@ -59,6 +59,7 @@ class CQuorinFreeDlg : public CDialogBase {
   void AttachBitmaps();
   void SetWindowIcons();
   bool CreateDomainGrid();
+  // The window's own size, to which every opening of the window brings it back.
   void RecordGeometry();
   // "about004" of Language.ini and the version: the caption after the start.
   std::string AboutCaption() const;
@@ -156,11 +157,6 @@ class CQuorinFreeDlg : public CDialogBase {
   bool aboutOpen_ = false;
   UINT taskbarCreatedMessage_ = 0;
 
-  // Client width and height, and the client area's screen position, at initialisation.
-  int clientWidth_ = 0;
-  int clientHeight_ = 0;
-  int clientLeft_ = 0;
-  int clientTop_ = 0;
   // The window's own size at initialisation (or after a change of DPI), before any parking.
   int normalWidth_ = 0;
   int normalHeight_ = 0;
