@@ -10,6 +10,7 @@ packages=(
   wine wine64
   xvfb xauth imagemagick fonts-wine fonts-wqy-microhei
   nginx-light dnsmasq-base iproute2
+  nftables miniupnpd-nftables
   clang-format
   nsis
 )
@@ -31,6 +32,10 @@ done
 
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "Installing: ${missing[*]}"
+  # miniupnpd is a router's daemon: the tests start it by themselves in a namespace, so its
+  # package must not start it (nor enable it) on this machine.
+  echo "miniupnpd-nftables miniupnpd/start_daemon boolean false" |
+    sudo_if_needed debconf-set-selections
   # A mirror in the middle of a sync answers with index files of the wrong size; try again, and
   # go on with the lists apt already has when one list still cannot be read.
   for attempt in 1 2 3; do
@@ -40,6 +45,13 @@ if [ "${#missing[@]}" -gt 0 ]; then
   done
   sudo_if_needed env DEBIAN_FRONTEND=noninteractive \
     apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Should the package's own service have been enabled or started anyway (an earlier install with
+# other answers), it is switched off: only the tests run miniupnpd.
+if command -v systemctl >/dev/null && systemctl list-unit-files miniupnpd.service 2>/dev/null |
+  grep -q '^miniupnpd.service'; then
+  sudo_if_needed systemctl disable --now miniupnpd.service 2>/dev/null || true
 fi
 
 # 32-bit Wine runs the delivered 32-bit build's tests where the kernel can start 32-bit programs.

@@ -111,6 +111,14 @@ void Settings::SetWatchAddressChanges(bool on) {
   WriteOnOff("watchAddressChanges", on);
 }
 
+bool Settings::WatchRouter() const {
+  const auto text = ReadSetting("watchRouter");
+  return !text || text->empty() || AtoiReading(*text) == 1;
+}
+void Settings::SetWatchRouter(bool on) {
+  WriteOnOff("watchRouter", on);
+}
+
 int Settings::MaxLog() const {
   const auto text = ReadPreference("maxLog");
   return text ? AtoiReading(*text) : 100;

@@ -71,6 +71,10 @@ class Settings {
   // integer reading is 1.
   bool WatchAddressChanges() const;
   void SetWatchAddressChanges(bool on);
+  // "watchRouter": the monitor also looks again soon after the home router announces or
+  // reports another public address. Read as "watchAddressChanges" is.
+  bool WatchRouter() const;
+  void SetWatchRouter(bool on);
 
   int MaxLog() const;  // 100 when absent
   void SetMaxLog(int entries);

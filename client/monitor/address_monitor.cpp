@@ -22,7 +22,9 @@ class Monitor {
         stop_(std::move(stop)),
         clock_(platform::CurrentClock()),
         notifier_(services_.openChangeNotifier ? services_.openChangeNotifier() : nullptr),
-        rhythm_(clock_, notifier_ ? &notifier_->Changes() : nullptr) {}
+        router_(services_.openRouterWatcher ? services_.openRouterWatcher(WakeSignal(), known_)
+                                            : nullptr),
+        rhythm_(clock_, notifier_ || router_ ? &WakeSignal() : nullptr) {}
 
   void Run() {
     if (services_.openProbe)
@@ -55,6 +57,9 @@ class Monitor {
   bool Write(Fn&& fn) {
     return context_.EditIfCurrent(generation_, std::forward<Fn>(fn));
   }
+
+  // The one signal that ends the minute's wait early, whoever sets it.
+  platform::ChangeSignal& WakeSignal() { return notifier_ ? notifier_->Changes() : routerWake_; }
 
   bool Alive() const { return !stop_.StopRequested() && context_.IsCurrentGeneration(generation_); }
 
@@ -102,6 +107,8 @@ class Monitor {
       return false;
     last_ = current.address;
     behindRouter_ = current.behindRouter;
+    if (current.found)
+      known_.Set(last_);
     const std::string connection =
         Text(behindRouter_ == 1 ? text_id::kBehindRouter : text_id::kDirectAddress);
     if (!Write([&](ClientState& state) { SetStatusText(state, kStatusConnection, connection); })) {
@@ -223,9 +230,13 @@ class Monitor {
   const std::uint64_t generation_;
   const platform::StopToken stop_;
   platform::Clock& clock_;
-  // Declared before the rhythm, which waits on its signal; it goes after the rhythm, and with
-  // it its registration and thread.
+  // Declared before the rhythm, which waits on their signal; they go after the rhythm, and
+  // with them their registrations and threads (the router watcher first, which sets the
+  // notifier's signal or its own).
   const std::unique_ptr<platform::AddressChangeNotifier> notifier_;
+  platform::ChangeSignal routerWake_;  // the router watcher's signal when no notifier is open
+  KnownAddress known_;
+  const std::unique_ptr<RouterWatcher> router_;
   CheckRhythm rhythm_;
   std::unique_ptr<AddressProbe> probe_;
   std::string last_;

@@ -9,7 +9,8 @@
 //
 // Where the system announces changes of the machine's own addresses, the minute's wait also
 // ends soon after such an announcement (check_rhythm.h); the check that follows is the usual
-// one.
+// one. The router watcher (router_watcher.h) ends it the same way when the home router
+// announces or reports another public address.
 //
 // The monitor writes into the record only through its generation: once a newer monitor has
 // started, every write of this one is a no-op and it ends at its next step.
@@ -25,6 +26,7 @@
 #include "client/monitor/current_address.h"
 #include "client/monitor/first_hop_probe.h"
 #include "client/monitor/monitor_shared.h"
+#include "client/monitor/router_watcher.h"
 #include "client/record/client_context.h"
 #include "platform/address_change_notifier.h"
 #include "platform/stop_token.h"
@@ -50,6 +52,12 @@ struct MonitorServices {
   // Opens the system's announcements of address changes; nothing when they are switched off
   // or the system has none (the monitor then keeps to its minute). Each monitor opens its own.
   std::function<std::unique_ptr<platform::AddressChangeNotifier>()> openChangeNotifier;
+  // Opens the router watcher, which sets `wake` (the notifier's signal when there is one) and
+  // compares the router's reports with `known`; nothing when it is switched off or the system
+  // has no backend for it. Each monitor opens its own.
+  std::function<std::unique_ptr<RouterWatcher>(platform::ChangeSignal& wake,
+                                               const KnownAddress& known)>
+      openRouterWatcher;
   // The "isAutoDial" option, read afresh each time.
   std::function<bool()> autoDial;
   // AlertSound(count).

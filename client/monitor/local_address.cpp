@@ -20,6 +20,25 @@ bool IsPrivateOrLocalAddress(const Ipv4Address& address) {
   return a == 127;
 }
 
+bool IsInternetAddress(const Ipv4Address& address) {
+  if (IsPrivateOrLocalAddress(address))
+    return false;
+  const int a = address[0];
+  const int b = address[1];
+  const int c = address[2];
+  if (a == 0 || a >= 224)
+    return false;
+  if (a == 100 && b >= 64 && b <= 127)
+    return false;
+  if (a == 192 && b == 0 && (c == 0 || c == 2))
+    return false;
+  if (a == 198 && (b == 18 || b == 19))
+    return false;
+  if (a == 198 && b == 51 && c == 100)
+    return false;
+  return !(a == 203 && b == 0 && c == 113);
+}
+
 std::optional<std::string> FindLocalPublicAddress(const std::vector<Ipv4Address>& addresses) {
   for (const Ipv4Address& address : addresses) {
     if (!IsPrivateOrLocalAddress(address))

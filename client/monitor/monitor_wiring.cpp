@@ -1,5 +1,7 @@
 #include "client/monitor/monitor_wiring.h"
 
+#include <system_error>
+
 #include "client/local/log_file.h"
 #include "client/monitor/alert_sound.h"
 #include "client/monitor/local_address.h"
@@ -79,6 +81,23 @@ std::shared_ptr<const MonitorServices> MakeMonitorServices(RequestEnvironment& e
     if (!environment.settings.WatchAddressChanges())
       return nullptr;
     return platform::OpenAddressChangeNotifier();
+  };
+  services->openRouterWatcher = [&environment](
+                                    platform::ChangeSignal& wake,
+                                    const KnownAddress& known) -> std::unique_ptr<RouterWatcher> {
+    if (!environment.settings.WatchRouter())
+      return nullptr;
+    auto link = platform::OpenRouterLink();
+    if (!link)
+      return nullptr;
+    try {
+      return std::make_unique<RouterWatcher>(
+          std::move(link), wake, known, [&environment](std::string_view message) {
+            AppendLogEntry(environment.context, environment.settings, kLogInformation, message);
+          });
+    } catch (const std::system_error&) {
+      return nullptr;  // no thread could start: the monitor keeps its minute
+    }
   };
   services->autoDial = [&environment] { return environment.settings.AutoDial(); };
   services->alertSound = [](int count) { AlertSound(count); };

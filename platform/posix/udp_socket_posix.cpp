@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/network.h"
+#include "platform/posix/posix_udp_socket.h"
 #include "platform/posix/socket_address.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/udp_socket.h"
@@ -99,6 +100,10 @@ class PosixUdpNetwork : public UdpNetwork {
 };
 
 }  // namespace
+
+std::unique_ptr<UdpSocket> MakePosixUdpSocket(UniqueFd fd) {
+  return std::make_unique<PosixUdpSocket>(std::move(fd));
+}
 
 UdpNetwork& SystemUdpNetwork() {
   static PosixUdpNetwork network;

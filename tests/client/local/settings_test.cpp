@@ -49,6 +49,7 @@ TEST_F(SettingsTest, AFreshMachineReadsTheDefaults) {
   EXPECT_EQ(fresh.maxLog, 100);
   EXPECT_TRUE(settings_.AutoVersionCheck());
   EXPECT_TRUE(settings_.WatchAddressChanges());
+  EXPECT_TRUE(settings_.WatchRouter());
   EXPECT_EQ(settings_.GetCurrentVersion(), "ver4.2.0");
   EXPECT_FALSE(settings_.LastLoginWasVip());
   EXPECT_FALSE(settings_.LoginServerAddress());
@@ -79,6 +80,11 @@ TEST_F(SettingsTest, OnOffValuesAreOnOnlyForExactlyOne) {
   EXPECT_FALSE(settings_.WatchAddressChanges());
   Put("watchAddressChanges", "off");
   EXPECT_FALSE(settings_.WatchAddressChanges());
+  Put("watchRouter", "");
+  EXPECT_TRUE(settings_.WatchRouter()) << "an empty value keeps the default";
+  settings_.SetWatchRouter(false);
+  EXPECT_EQ(Stored("watchRouter"), "0");
+  EXPECT_FALSE(settings_.WatchRouter());
 }
 
 TEST_F(SettingsTest, ErpAndVuCountAnythingButZeroAsOn) {

@@ -1,6 +1,7 @@
 // The monitor's wait with announced address changes: a fake notifier whose signal the test
-// sets, a driven clock, and a machine that holds its public address itself, so that every
-// check after the first is one look at the machine's addresses, recorded with its time.
+// sets, a scripted router whose announcements the test sends, a driven clock, and a machine
+// that holds its public address itself, so that every check after the first is one look at
+// the machine's addresses, recorded with its time.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -8,6 +9,7 @@
 
 #include "client/monitor/address_monitor.h"
 #include "client/texts/string_table.h"
+#include "tests/client/monitor/fake_router.h"
 #include "tests/client/monitor/monitor_test_context.h"
 #include "tests/support/driven_clock.h"
 #include "tests/support/wait_until.h"
@@ -55,6 +57,12 @@ class AddressChangeWait : public ::testing::Test {
     services_.openChangeNotifier = [this] {
       return std::make_unique<FakeNotifier>(changes_, open_);
     };
+    // The router answers no question (each is over at once); it only announces.
+    router_.SetRoute(platform::DefaultRoute{kGateway, 2});
+    router_.network.FailReceives();
+    services_.openRouterWatcher = [this](platform::ChangeSignal& wake, const KnownAddress& known) {
+      return std::make_unique<RouterWatcher>(router_.Link(), wake, known, nullptr);
+    };
     monitor_ = std::thread([this] {
       RunAddressMonitor(context_, services_, shared_, context_.BeginGeneration(), stop_.Token());
     });
@@ -93,8 +101,10 @@ class AddressChangeWait : public ::testing::Test {
   platform::StopSource stop_;
   BuiltinStringTable strings_;
   MonitorServices services_;
+  static constexpr Ipv4Address kGateway{192, 168, 0, 1};
   platform::ChangeSignal changes_;
   std::atomic<bool> open_{false};
+  testing::FakeRouter router_;
   std::mutex mutex_;
   Ipv4Address machine_ = *ParseInetAddr("203.0.113.5");
   Times checks_;
@@ -149,6 +159,29 @@ TEST_F(AddressChangeWait, BurstsGiveAtMostOneExtraCheckPerTenSeconds) {
   AdvanceTo(60000);
   AwaitWaitUntil(120000);
   EXPECT_EQ(Checks(), (Times{0, 6000, 16000, 60000}));
+}
+
+TEST_F(AddressChangeWait, TheRoutersAnnouncementTakesTheSameWayAsTheSystems) {
+  AdvanceTo(20000);
+  MoveMachineTo("11.0.0.77");
+  router_.Announce(testing::NatPmpAnswer({11, 0, 0, 77}), kGateway);
+  AwaitWaitUntil(21000);
+  EXPECT_EQ(Checks(), (Times{0})) << "the settling time first";
+  AdvanceTo(21000);
+  AwaitWaitUntil(60000);
+  EXPECT_EQ(Saved(), (std::vector<std::string>{"203.0.113.5", "11.0.0.77"}))
+      << "the monitor's own check found and saved it";
+  // A second change soon after waits for the ten seconds since the last extra check, and a
+  // system announcement in between joins the same check.
+  AdvanceTo(23000);
+  MoveMachineTo("11.0.0.78");
+  router_.Announce(testing::NatPmpAnswer({11, 0, 0, 78}), kGateway);
+  AwaitWaitUntil(31000);
+  changes_.Set();
+  AdvanceTo(31000);
+  AwaitWaitUntil(60000);
+  EXPECT_EQ(Checks(), (Times{0, 21000, 31000}));
+  EXPECT_EQ(Saved().back(), "11.0.0.78");
 }
 
 TEST_F(AddressChangeWait, AStopWhileSettlingEndsTheMonitorWithoutACheck) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -123,7 +124,7 @@ class FakeUdpNetwork : public platform::UdpNetwork {
   std::vector<SentDatagram> sent_;
   int resolves_ = 0;
   Responder responder_;
-  bool failReceives_ = false;
+  std::atomic<bool> failReceives_{false};
 };
 
 }  // namespace quorin::client::testing
