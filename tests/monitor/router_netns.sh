@@ -11,9 +11,9 @@
 # (DNAT, route_localnet), so the simulator sees the router's WAN address as the source of the
 # client's questions and reports it, as a provider does.
 #
-# Case 1, in real time: the router's WAN address is replaced; miniupnpd announces it and the
-# new address must be saved at the simulator within 5 s (the minute probe alone would take up
-# to a minute).
+# Case 1, in real time: the router's WAN address is replaced just after one of the watcher's
+# questions; miniupnpd announces it and the new address must be saved at the simulator within
+# 5 s (the next question is 10 s away, the minute probe up to a minute).
 # Case 3, with the client's clock 60 times faster: the WAN address becomes a private one behind
 # an operator's NAT (SNAT to 11.3.0.2 in the internet namespace); miniupnpd then reports no
 # address, the watcher stays quiet and the probe path saves the operator's address.
@@ -209,6 +209,12 @@ move_wan() {
 start_client real
 await 30 grep -q "address: 11.1.0.2" "$work/client.log" || fail "the client never showed 11.1.0.2"
 await 10 saved_after 0 11.1.0.2 || fail "the first address was not saved"
+# Right after one of the watcher's questions (miniupnpd logs each), so that its next one is
+# 10 s away and only the announcement can bring the change within 5 s.
+questions() { grep -c "NAT-PMP public address request" "$work/miniupnpd.log"; }
+asked="$(questions)"
+asked_again() { [ "$(questions)" -gt "$asked" ]; }
+await 15 asked_again || fail "the watcher asked the router nothing"
 changed_at="$(date +%s.%N)"
 move_wan 11.1.0.2/24 11.2.0.2/24 11.2.0.1
 if ! await 5 saved_after "$changed_at" 11.2.0.2; then
