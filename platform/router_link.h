@@ -4,7 +4,8 @@
 //
 // Linux: the kernel's routing table in /proc/net/route; the listener is bound to 0.0.0.0 with
 // address and port reuse (other programs on the machine listen on the same port) and joined to
-// the group on that interface. Windows: no backend yet, so no router watcher runs there.
+// the group on that interface; UPnP IGD through miniupnpc (docs/address-monitor.md says why).
+// Windows: no backend yet, so no router watcher runs there.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,12 @@ class RouterLink {
 
   // A fresh socket on an ephemeral port; nothing when the system refuses one.
   virtual std::unique_ptr<UdpSocket> OpenSocket() = 0;
+
+  // The external address that the route's gateway reports through UPnP IGD (SSDP discovery
+  // on the route's interface, then GetExternalIPAddress), for routers without NAT-PMP; nothing
+  // when no IGD at the gateway answers in time or it knows no address. Takes a few seconds at
+  // most.
+  virtual std::optional<Ipv4Address> AskIgdExternalAddress(const DefaultRoute& route) = 0;
 };
 
 // The system's link, or nothing where this platform has no backend for it.

@@ -10,7 +10,7 @@ packages=(
   wine wine64
   xvfb xauth imagemagick fonts-wine fonts-wqy-microhei
   nginx-light dnsmasq-base iproute2
-  nftables miniupnpd-nftables
+  libminiupnpc-dev nftables miniupnpd-nftables
   clang-format
   nsis
 )

@@ -1,13 +1,14 @@
 // The router watcher: behind a home router the machine never holds its public address, so the
 // system's address notifications say nothing when the router's address changes. The router
 // itself knows at once and, where it speaks NAT-PMP or PCP, tells the LAN. The watcher listens
-// for those announcements and asks the router for its external address every kPollMs (a lost
-// announcement is never repeated), and it wakes the address monitor through the same signal as
+// for those announcements and asks the router for its external address every kRouterPollMs (a
+// lost announcement is never repeated) over NAT-PMP, or, where that stays silent, over UPnP
+// IGD; it wakes the address monitor through the same signal as
 // the system's notifications when
 //   - the router announces an external address other than the last public address the monitor
 //     found, or PCP announces a change (which carries no address) and the router's answer to
 //     the question that follows differs so, or
-//   - the router's answer to the periodic question differs so.
+//   - the router's answer to the periodic question (either protocol) differs so.
 // A report wakes the monitor once: the same address again (the monitor's check may have found
 // another one, as a provider behind a VPN would see) waits for the router's next change.
 //
@@ -76,6 +77,8 @@ class RouterWatcher {
   void Run(const platform::StopToken& stop);
   void FollowRoute();
   void Ask(const platform::StopToken& stop);
+  bool AskNatPmp(const platform::StopToken& stop);
+  bool AskIgd();
   void Listen();
   void Take(const RouterMessage& message, const platform::StopToken& stop);
   void TakeAddress(const Ipv4Address& reported);
@@ -91,6 +94,7 @@ class RouterWatcher {
   std::int64_t nextRouteCheckAt_ = 0;
   std::int64_t nextPollAt_ = 0;
   int silentPolls_ = 0;
+  bool preferIgd_ = false;  // the router answered over UPnP, not NAT-PMP
   std::optional<Ipv4Address> lastReported_;
   bool behindAnotherNat_ = false;
 

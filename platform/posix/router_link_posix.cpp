@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/posix/igd_query.h"
 #include "platform/posix/posix_udp_socket.h"
 #include "platform/posix/proc_net_route.h"
 #include "platform/posix/socket_address.h"
@@ -97,6 +98,10 @@ class PosixRouterLink : public RouterLink {
 
   std::unique_ptr<UdpSocket> OpenSocket() override { return SystemUdpNetwork().Open(); }
 
+  std::optional<Ipv4Address> AskIgdExternalAddress(const DefaultRoute& route) override {
+    return igd_.ExternalAddress(route.gateway, route.interfaceIndex);
+  }
+
  private:
   static std::optional<std::string> ReadTable() {
     StdioFile file(std::fopen("/proc/net/route", "re"));
@@ -112,6 +117,8 @@ class PosixRouterLink : public RouterLink {
     }
     return table;
   }
+
+  IgdQuery igd_;  // used by the watcher's thread only
 };
 
 }  // namespace

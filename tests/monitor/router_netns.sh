@@ -14,6 +14,9 @@
 # Case 1, in real time: the router's WAN address is replaced just after one of the watcher's
 # questions; miniupnpd announces it and the new address must be saved at the simulator within
 # 5 s (the next question is 10 s away, the minute probe up to a minute).
+# Case 2, in real time, with NAT-PMP off in miniupnpd: the watcher asks over UPnP IGD every
+# 10 s, so a change made just after a question must be saved within 15 s (the next question,
+# the settling time and the check; the minute probe is still far).
 # Case 3, with the client's clock 60 times faster: the WAN address becomes a private one behind
 # an operator's NAT (SNAT to 11.3.0.2 in the internet namespace); miniupnpd then reports no
 # address, the watcher stays quiet and the probe path saves the operator's address.
@@ -116,11 +119,14 @@ ip netns exec "$inet" python3 "$source_dir/tools/provider_sim.py" --host 127.0.0
   --ready-file "$work/sim.ready" >"$work/sim.log" 2>&1 &
 sim_pid=$!
 
-cat >"$work/miniupnpd.conf" <<CONF
+# start_upnpd NATPMP: miniupnpd with NAT-PMP (and PCP) on or off ("yes" or "no"); UPnP is
+# always on (miniupnpd follows its WAN address only then).
+start_upnpd() {
+  cat >"$work/miniupnpd.conf" <<CONF
 ext_ifname=${tag}c
 listening_ip=${tag}b
 http_port=0
-enable_natpmp=yes
+enable_natpmp=$1
 enable_upnp=yes
 secure_mode=yes
 system_uptime=yes
@@ -128,9 +134,12 @@ uuid=3bd2c1a4-5e6f-4a7b-8c9d-0e1f2a3b4c5d
 allow 1024-65535 192.168.77.0/24 1024-65535
 deny 0-65535 0.0.0.0/0 0-65535
 CONF
-ip netns exec "$router" "$upnpd" -d -f "$work/miniupnpd.conf" -P "$work/miniupnpd.pid" \
-  >"$work/miniupnpd.log" 2>&1 &
-upnpd_pid=$!
+  rm -f "$work/miniupnpd.pid"
+  ip netns exec "$router" "$upnpd" -d -f "$work/miniupnpd.conf" -P "$work/miniupnpd.pid" \
+    >"$work/miniupnpd.log" 2>&1 &
+  upnpd_pid=$!
+}
+start_upnpd yes
 
 # await SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
 await() {
@@ -211,9 +220,10 @@ await 30 grep -q "address: 11.1.0.2" "$work/client.log" || fail "the client neve
 await 10 saved_after 0 11.1.0.2 || fail "the first address was not saved"
 # Right after one of the watcher's questions (miniupnpd logs each), so that its next one is
 # 10 s away and only the announcement can bring the change within 5 s.
-questions() { grep -c "NAT-PMP public address request" "$work/miniupnpd.log"; }
-asked="$(questions)"
+questions() { grep -c "$question" "$work/miniupnpd.log"; }
 asked_again() { [ "$(questions)" -gt "$asked" ]; }
+question="NAT-PMP public address request"
+asked="$(questions)"
 await 15 asked_again || fail "the watcher asked the router nothing"
 changed_at="$(date +%s.%N)"
 move_wan 11.1.0.2/24 11.2.0.2/24 11.2.0.1
@@ -225,9 +235,27 @@ echo "case 1: the router's new address was saved within $(awk -v a="$changed_at"
   'BEGIN { printf "%.1f", b - a }') s"
 stop_client
 
-# --- case 3: a private WAN address behind an operator's NAT ------------------------------------
+# --- case 2: a router without NAT-PMP, asked over UPnP ------------------------------------------
+end "$upnpd_pid"
+start_upnpd no
+await 20 grep -q "HTTP listening" "$work/miniupnpd.log" || fail "miniupnpd did not start again"
+start_client upnp
+await 30 grep -q "address: 11.2.0.2" "$work/client.log" || fail "the client never showed 11.2.0.2"
+# Right after one of the watcher's UPnP questions: the next one is 10 s away.
+question="GetExternalIPAddress"
+asked="$(questions)"
+await 30 asked_again || fail "the watcher asked the router nothing over UPnP"
+changed_at="$(date +%s.%N)"
 move_wan 11.2.0.2/24 11.1.0.2/24 11.1.0.1
-await 20 natpmp_answer 11.1.0.2 || fail "miniupnpd did not take 11.1.0.2 back"
+if ! await 15 saved_after "$changed_at" 11.1.0.2; then
+  fail "the router's new address 11.1.0.2 was not saved within 15 s over UPnP"
+fi
+saved="$(date +%s.%N)"
+echo "case 2: without NAT-PMP the router's new address was saved within $(awk -v a="$changed_at" \
+  -v b="$saved" 'BEGIN { printf "%.1f", b - a }') s (UPnP question every 10 s)"
+stop_client
+
+# --- case 3: a private WAN address behind an operator's NAT ------------------------------------
 start_client fast --time-scale 60
 await 30 grep -q "address: 11.1.0.2" "$work/client.log" || fail "the client never showed 11.1.0.2"
 changed_at="$(date +%s.%N)"
@@ -235,4 +263,4 @@ move_wan 11.1.0.2/24 10.99.0.2/24 10.99.0.1
 await 20 saved_after "$changed_at" 11.3.0.2 || fail "the operator's address was not saved"
 echo "case 3: behind the operator's NAT the minute's probe saved 11.3.0.2"
 stop_client
-echo "router watcher with miniupnpd: both cases passed"
+echo "router watcher with miniupnpd: all three cases passed"

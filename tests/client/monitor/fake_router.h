@@ -74,6 +74,15 @@ class FakeRouter {
       return announcements_.empty() && listens_ > before && listens_ > lastDeliveryListen_;
     });
   }
+  // What the router answers over UPnP: nothing (no IGD) unless set.
+  void SetIgdAddress(std::optional<Ipv4Address> address) {
+    std::lock_guard lock(mutex_);
+    igdAddress_ = address;
+  }
+  int IgdQuestions() {
+    std::lock_guard lock(mutex_);
+    return igdQuestions_;
+  }
   std::optional<unsigned> JoinedInterface() {
     std::lock_guard lock(mutex_);
     return joinedInterface_;
@@ -127,6 +136,11 @@ class FakeRouter {
       return std::make_unique<Listener>(router_);
     }
     std::unique_ptr<platform::UdpSocket> OpenSocket() override { return router_.network.Open(); }
+    std::optional<Ipv4Address> AskIgdExternalAddress(const platform::DefaultRoute&) override {
+      std::lock_guard lock(router_.mutex_);
+      ++router_.igdQuestions_;
+      return router_.igdAddress_;
+    }
 
    private:
     FakeRouter& router_;
@@ -139,6 +153,8 @@ class FakeRouter {
   int listens_ = 0;
   int lastDeliveryListen_ = 0;  // the listen that took the last announcement
   std::optional<unsigned> joinedInterface_;
+  std::optional<Ipv4Address> igdAddress_;
+  int igdQuestions_ = 0;
 };
 
 }  // namespace quorin::client::testing

@@ -219,6 +219,28 @@ TEST_F(RouterWatcherTest, BehindAnotherNatTheWatcherStaysQuietAndSaysSoOnce) {
   EXPECT_EQ(Logged().size(), 1u);
 }
 
+TEST_F(RouterWatcherTest, WithoutNatPmpUpnpAnswersAndIsAskedFirstFromThenOn) {
+  router_.network.FailReceives();  // no NAT-PMP server on the router
+  router_.SetIgdAddress(Ipv4Address{11, 0, 0, 1});
+  Start();
+  AwaitAsked(kRouterTries);
+  EXPECT_EQ(router_.IgdQuestions(), 1) << "UPnP after NAT-PMP's silence";
+  EXPECT_FALSE(wake_.IsSet());
+  router_.SetIgdAddress(Ipv4Address{11, 0, 0, 4});
+  clock_.Advance(kRouterPollMs);
+  ASSERT_TRUE(quorin::testing::WaitUntil([&] { return router_.IgdQuestions() == 2; }));
+  ASSERT_TRUE(router_.AwaitHandled());
+  EXPECT_TRUE(wake_.Take()) << "the router's UPnP answer names another address";
+  EXPECT_EQ(router_.network.Sent().size(), static_cast<std::size_t>(kRouterTries))
+      << "a router that answered over UPnP is asked so first";
+  // An IGD that goes: NAT-PMP is tried again, then UPnP, and the fast rhythm holds until three
+  // such questions went unanswered.
+  router_.SetIgdAddress(std::nullopt);
+  clock_.Advance(kRouterPollMs);
+  AwaitAsked(2 * kRouterTries);
+  EXPECT_EQ(router_.IgdQuestions(), 4);
+}
+
 TEST_F(RouterWatcherTest, FollowsANewGatewayAndAsksASilentRouterOnlyOnceAMinute) {
   Start();
   AwaitAsked(1);
