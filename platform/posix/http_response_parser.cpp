@@ -109,6 +109,12 @@ bool HttpResponseParser::FeedEnd() {
     return false;
   if (impl_->parser->is_done())
     return true;
+  // A close before the parser took a byte (no answer at all, or a piece of a status line):
+  // no answer. Beast's put_eof may only follow some input.
+  if (!impl_->parser->got_some()) {
+    impl_->failed = true;
+    return false;
+  }
   error_code ec;
   impl_->parser->put_eof(ec);
   if (ec)
