@@ -1,5 +1,6 @@
 // One HTTP GET through the system's HTTP stack: WinINet on Windows (which applies the system's
-// proxy configuration), libcurl elsewhere (which applies the proxy environment variables).
+// proxy configuration); elsewhere the platform's TCP steps with Boost.Beast's parser, no TLS
+// (which applies the proxy environment variables, see posix/proxy_environment.h).
 //
 // Open() returns once the status line and headers have arrived, so its time-out bounds the
 // connect, the request and the server's first answer; the body is then read in pieces, each

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake g++ ninja-build googletest file python3 curl
-  libcurl4-openssl-dev
+  libboost-dev
+  dpkg-dev lintian
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64
   xvfb xauth imagemagick fonts-wine fonts-wqy-microhei

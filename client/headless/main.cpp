@@ -20,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/data_directory.h"
 #include "platform/network.h"
+#include "platform/process_memory.h"
 #include "platform/program_arguments.h"
 #include "platform/program_path.h"
 #include "platform/system_text.h"
@@ -55,6 +56,8 @@ bool ReadAccountPassword(const client::HeadlessOptions& options, client::SilentA
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The client runs for months, often on small boxes.
+  platform::UseCompactMemory();
   // Inside, texts are UTF-8; the console reads and shows the system code page.
   const client::SystemTextOutput output(std::cout);
   const client::SystemTextOutput errors(std::cerr);
