@@ -71,6 +71,10 @@ class Settings {
   // integer reading is 1.
   bool WatchAddressChanges() const;
   void SetWatchAddressChanges(bool on);
+  // "checkAfterResume": the monitor looks again soon after the machine resumes from sleep. Read
+  // as "watchAddressChanges" is.
+  bool CheckAfterResume() const;
+  void SetCheckAfterResume(bool on);
 
   int MaxLog() const;  // 100 when absent
   void SetMaxLog(int entries);

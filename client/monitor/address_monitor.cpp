@@ -22,7 +22,9 @@ class Monitor {
         stop_(std::move(stop)),
         clock_(platform::CurrentClock()),
         notifier_(services_.openChangeNotifier ? services_.openChangeNotifier() : nullptr),
-        rhythm_(clock_, notifier_ ? &notifier_->Changes() : nullptr) {}
+        wakeUps_(notifier_ ? notifier_->Changes() : ownWakeUps_),
+        resume_(services_.openResumeWatcher ? services_.openResumeWatcher(wakeUps_) : nullptr),
+        rhythm_(clock_, notifier_ || resume_ ? &wakeUps_ : nullptr) {}
 
   void Run() {
     if (services_.openProbe)
@@ -226,6 +228,11 @@ class Monitor {
   // Declared before the rhythm, which waits on its signal; it goes after the rhythm, and with
   // it its registration and thread.
   const std::unique_ptr<platform::AddressChangeNotifier> notifier_;
+  // Every wake-up sets one signal: the notifier's when there is one, else the monitor's own.
+  platform::ChangeSignal ownWakeUps_;
+  platform::ChangeSignal& wakeUps_;
+  // Sets wakeUps_, so it goes before it.
+  const std::unique_ptr<platform::ResumeWatcher> resume_;
   CheckRhythm rhythm_;
   std::unique_ptr<AddressProbe> probe_;
   std::string last_;

@@ -49,6 +49,7 @@ TEST_F(SettingsTest, AFreshMachineReadsTheDefaults) {
   EXPECT_EQ(fresh.maxLog, 100);
   EXPECT_TRUE(settings_.AutoVersionCheck());
   EXPECT_TRUE(settings_.WatchAddressChanges());
+  EXPECT_TRUE(settings_.CheckAfterResume());
   EXPECT_EQ(settings_.GetCurrentVersion(), "ver4.2.0");
   EXPECT_FALSE(settings_.LastLoginWasVip());
   EXPECT_FALSE(settings_.LoginServerAddress());
@@ -79,6 +80,11 @@ TEST_F(SettingsTest, OnOffValuesAreOnOnlyForExactlyOne) {
   EXPECT_FALSE(settings_.WatchAddressChanges());
   Put("watchAddressChanges", "off");
   EXPECT_FALSE(settings_.WatchAddressChanges());
+  Put("checkAfterResume", "");
+  EXPECT_TRUE(settings_.CheckAfterResume());
+  settings_.SetCheckAfterResume(false);
+  EXPECT_EQ(Stored("checkAfterResume"), "0");
+  EXPECT_FALSE(settings_.CheckAfterResume());
 }
 
 TEST_F(SettingsTest, ErpAndVuCountAnythingButZeroAsOn) {
