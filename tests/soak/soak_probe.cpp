@@ -8,7 +8,7 @@
 //   login U P the login form filled in and sent, until the logged-in view shows
 //   settings  the settings dialog opened, "maxLog" changed, OK
 //   logview   the log viewer opened, cleared, OK
-// Answers begin with "ok" or "fail". Each command waits for what it caused, at most 30 s.
+// Answers begin with "ok" or "fail". Each command waits for what it caused, at most 10 s.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -27,7 +27,7 @@ namespace {
 
 constexpr UINT kSessionChange = 0x02B1;  // WM_WTSSESSION_CHANGE
 constexpr WPARAM kSessionLogon = 5;      // WTS_SESSION_LOGON
-constexpr ULONGLONG kWaitMs = 30000;
+constexpr ULONGLONG kWaitMs = 10000;
 
 template <typename Done>
 bool WaitFor(Done done) {
