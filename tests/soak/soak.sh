@@ -7,7 +7,9 @@
 #
 #   tests/soak/soak.sh --short   # CI: two simulated days per client, about a minute in all
 #   tests/soak/soak.sh --full    # 30 simulated days per client, about 12 minutes each
-#   options: --client cli|window|both (default both), --seed N, --out DIR, --no-build
+#   options: --client cli|window|both (default both), --seed N, --out DIR, --no-build,
+#            --cli-build DIR (a native build tree other than build/native, e.g. a Release one
+#            to tell the client's memory apart from AddressSanitizer's)
 #
 # Figures: OUT/<client>/summary.json and samples.jsonl (one line per simulated hour); the exit
 # code is 0 when every run passed. docs/soak.md explains the criteria and holds the last full
@@ -16,7 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 source_dir="$PWD"
 
-days=2 scale=8000 client=both seed=26 out="" build=1
+days=2 scale=8000 client=both seed=26 out="" build=1 cli_build="$source_dir/build/native"
 while [ $# -gt 0 ]; do
   case "$1" in
     --short) days=2 scale=8000 ;;
@@ -25,8 +27,9 @@ while [ $# -gt 0 ]; do
     --seed) seed="$2"; shift ;;
     --out) out="$2"; shift ;;
     --no-build) build=0 ;;
+    --cli-build) cli_build="$(cd "$2" && pwd)"; shift ;;
     *) echo "usage: $0 [--short|--full] [--client cli|window|both] [--seed N] [--out DIR]" \
-         "[--no-build]" >&2; exit 2 ;;
+         "[--no-build] [--cli-build DIR]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -45,7 +48,7 @@ wineserver=/usr/lib/wine/wineserver64
 [ -x "$wineserver" ] || wineserver="$(command -v wineserver)"
 
 if [ "$build" = 1 ]; then
-  case "$client" in cli|both) cmake --build --preset native --target quorinfree >/dev/null ;; esac
+  case "$client" in cli|both) cmake --build "$cli_build" --target quorinfree >/dev/null ;; esac
   case "$client" in window|both)
     cmake --build --preset wine64 --target QuorinFree uires quorinfree TLDDNSService Brenwick \
       Renvale K4DDNSUtil QuorinSkin holdon soak_probe >/dev/null ;;
@@ -76,7 +79,7 @@ run() {
 
 case "$client" in cli|both)
   run cli python3 tests/soak/soak_driver.py --client cli --host 127.0.0.211 \
-    --program "$source_dir/build/native/client/headless/quorinfree" ;;
+    --program "$cli_build/client/headless/quorinfree" ;;
 esac
 case "$client" in window|both)
   # The run's own prefix, its own display and its own loopback address: nothing is shared with
