@@ -82,11 +82,18 @@ case "$client" in cli|both)
     --program "$cli_build/client/headless/quorinfree" ;;
 esac
 case "$client" in window|both)
+  # Making a Wine prefix takes minutes; a copy of the shell tests' prefix (they have ended by
+  # the time tools/test.sh gets here) takes seconds. The driver sets the client's key afresh.
+  prefix="$source_dir/build/wine64/soak-prefix"
+  if [ ! -f "$prefix/system.reg" ] && [ -f "$source_dir/build/wine64/shell-prefix/system.reg" ]; then
+    rm -rf "$prefix"
+    cp -a "$source_dir/build/wine64/shell-prefix" "$prefix"
+  fi
   # The run's own prefix, its own display and its own loopback address: nothing is shared with
   # the shell tests, so their lock is not needed.
   run window xvfb-run -a -s "-screen 0 1024x768x24" python3 tests/soak/soak_driver.py \
     --client window --host 127.0.0.212 --build "$source_dir/build/wine64" \
     --probe "$source_dir/build/wine64/tests/soak/soak_probe.exe" \
-    --prefix "$source_dir/build/wine64/soak-prefix" --wine "$wine" --wineserver "$wineserver" ;;
+    --prefix "$prefix" --wine "$wine" --wineserver "$wineserver" ;;
 esac
 exit "$status"

@@ -309,6 +309,9 @@ class WindowClient:
                                            "UpdateHostVip1", "UpdateHostVip2")]
         values += [("isLog", "1"), ("AutoVersionCheck", "0"), ("afterV303", "1")]
         reg += [(key, name, value) for name, value in values]
+        # Nothing of an earlier run or of the prefix this one was copied from.
+        subprocess.run([wine, "reg", "delete", key, "/f"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for where, name, value in reg:
             subprocess.run([wine, "reg", "add", where, "/v", name, "/d", value, "/f"],
                            env=self.env, check=True, stdout=subprocess.DEVNULL,
