@@ -20,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/data_directory.h"
 #include "platform/network.h"
+#include "platform/resume_watcher.h"
 #include "platform/settings_store.h"
 #include "platform/win32/wide_text.h"
 #include "service/registering_user.h"
@@ -44,8 +45,12 @@ class StatusReporter {
     std::lock_guard lock(mutex_);
     status_.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status_.dwCurrentState = state;
+    // The power events tell the service of a resume from sleep (a service has no window to
+    // receive WM_POWERBROADCAST).
     status_.dwControlsAccepted =
-        state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+        state == SERVICE_RUNNING
+            ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_POWEREVENT
+            : 0;
     status_.dwWaitHint = waitHintMs;
     const bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
     status_.dwCheckPoint = pending ? status_.dwCheckPoint + 1 : 0;
@@ -78,8 +83,13 @@ class StatusReporter {
 StatusReporter g_status;
 std::atomic<bool> g_stopRequested{false};
 
-DWORD WINAPI HandleControl(DWORD control, DWORD, void*, void*) {
+DWORD WINAPI HandleControl(DWORD control, DWORD eventType, void*, void*) {
   switch (control) {
+    case SERVICE_CONTROL_POWEREVENT:
+      // The monitor looks at the address at once: it has often changed during the sleep.
+      if (eventType == PBT_APMRESUMEAUTOMATIC)
+        platform::AnnounceResume();
+      return NO_ERROR;
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
       g_status.Report(SERVICE_STOP_PENDING, kStopWaitHintMs);

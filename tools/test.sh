@@ -86,6 +86,13 @@ if [ "$what" = all ] || [ "$what" = windows ]; then
   xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset wine64 || status=1
 fi
 
+# The soak's short form: both clients for two simulated days under faults (about a minute; the
+# full month is tests/soak/soak.sh --full, see docs/soak.md).
+if [ "$what" = all ]; then
+  echo "== soak, short form"
+  tests/soak/soak.sh --short --no-build || status=1
+fi
+
 if [ "$status" -ne 0 ]; then
   echo "== some tests failed"
 fi

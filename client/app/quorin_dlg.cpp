@@ -29,6 +29,7 @@
 #include "client/record/client_context.h"
 #include "client/texts/string_table.h"
 #include "platform/bounded_call.h"
+#include "platform/resume_watcher.h"
 #include "platform/win32/wide_text.h"
 #include "resources/resource.h"
 
@@ -356,6 +357,13 @@ std::optional<LRESULT> CQuorinFreeDlg::OnMessage(UINT message, WPARAM wParam, LP
         return TRUE;
       }
       return std::nullopt;
+    case WM_POWERBROADCAST:
+      // Sent to every top-level window, hidden ones too. After a sleep the public address has
+      // often changed; the monitor looks at once instead of finishing a minute that began
+      // before the sleep.
+      if (wParam == PBT_APMRESUMEAUTOMATIC)
+        platform::AnnounceResume();
+      return TRUE;
     case kSessionChangeMessage:
       if (wParam == kSessionLogon)
         RunDesktopSwitch();

@@ -119,6 +119,14 @@ void Settings::SetWatchRouter(bool on) {
   WriteOnOff("watchRouter", on);
 }
 
+bool Settings::CheckAfterResume() const {
+  const auto text = ReadSetting("checkAfterResume");
+  return !text || text->empty() || AtoiReading(*text) == 1;
+}
+void Settings::SetCheckAfterResume(bool on) {
+  WriteOnOff("checkAfterResume", on);
+}
+
 int Settings::MaxLog() const {
   const auto text = ReadPreference("maxLog");
   return text ? AtoiReading(*text) : 100;

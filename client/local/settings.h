@@ -75,6 +75,10 @@ class Settings {
   // reports another public address. Read as "watchAddressChanges" is.
   bool WatchRouter() const;
   void SetWatchRouter(bool on);
+  // "checkAfterResume": the monitor looks again soon after the machine resumes from sleep. Read
+  // as "watchAddressChanges" is.
+  bool CheckAfterResume() const;
+  void SetCheckAfterResume(bool on);
 
   int MaxLog() const;  // 100 when absent
   void SetMaxLog(int entries);

@@ -22,9 +22,11 @@ class Monitor {
         stop_(std::move(stop)),
         clock_(platform::CurrentClock()),
         notifier_(services_.openChangeNotifier ? services_.openChangeNotifier() : nullptr),
-        router_(services_.openRouterWatcher ? services_.openRouterWatcher(WakeSignal(), known_)
+        wakeUps_(notifier_ ? notifier_->Changes() : ownWakeUps_),
+        router_(services_.openRouterWatcher ? services_.openRouterWatcher(wakeUps_, known_)
                                             : nullptr),
-        rhythm_(clock_, notifier_ || router_ ? &WakeSignal() : nullptr) {}
+        resume_(services_.openResumeWatcher ? services_.openResumeWatcher(wakeUps_) : nullptr),
+        rhythm_(clock_, notifier_ || router_ || resume_ ? &wakeUps_ : nullptr) {}
 
   void Run() {
     if (services_.openProbe)
@@ -57,9 +59,6 @@ class Monitor {
   bool Write(Fn&& fn) {
     return context_.EditIfCurrent(generation_, std::forward<Fn>(fn));
   }
-
-  // The one signal that ends the minute's wait early, whoever sets it.
-  platform::ChangeSignal& WakeSignal() { return notifier_ ? notifier_->Changes() : routerWake_; }
 
   bool Alive() const { return !stop_.StopRequested() && context_.IsCurrentGeneration(generation_); }
 
@@ -231,12 +230,15 @@ class Monitor {
   const platform::StopToken stop_;
   platform::Clock& clock_;
   // Declared before the rhythm, which waits on their signal; they go after the rhythm, and
-  // with them their registrations and threads (the router watcher first, which sets the
-  // notifier's signal or its own).
+  // with them their registrations and threads.
   const std::unique_ptr<platform::AddressChangeNotifier> notifier_;
-  platform::ChangeSignal routerWake_;  // the router watcher's signal when no notifier is open
-  KnownAddress known_;
+  // Every wake-up sets one signal: the notifier's when there is one, else the monitor's own.
+  platform::ChangeSignal ownWakeUps_;
+  platform::ChangeSignal& wakeUps_;
+  KnownAddress known_;  // read by the router watcher, so it goes after it
+  // Both set wakeUps_, so they go before it.
   const std::unique_ptr<RouterWatcher> router_;
+  const std::unique_ptr<platform::ResumeWatcher> resume_;
   CheckRhythm rhythm_;
   std::unique_ptr<AddressProbe> probe_;
   std::string last_;

@@ -7,10 +7,10 @@
 // A free account's changed marks are cleared only after a save succeeded; while a save is
 // outstanding the monitor repeats it at each check.
 //
-// Where the system announces changes of the machine's own addresses, the minute's wait also
-// ends soon after such an announcement (check_rhythm.h); the check that follows is the usual
-// one. The router watcher (router_watcher.h) ends it the same way when the home router
-// announces or reports another public address.
+// Where the system announces changes of the machine's own addresses, or a resume from sleep,
+// the minute's wait also ends soon after such an announcement (check_rhythm.h); the check that
+// follows is the usual one. The router watcher (router_watcher.h) ends it the same way when the
+// home router announces or reports another public address.
 //
 // The monitor writes into the record only through its generation: once a newer monitor has
 // started, every write of this one is a no-op and it ends at its next step.
@@ -29,6 +29,7 @@
 #include "client/monitor/router_watcher.h"
 #include "client/record/client_context.h"
 #include "platform/address_change_notifier.h"
+#include "platform/resume_watcher.h"
 #include "platform/stop_token.h"
 
 namespace quorin::client {
@@ -58,6 +59,10 @@ struct MonitorServices {
   std::function<std::unique_ptr<RouterWatcher>(platform::ChangeSignal& wake,
                                                const KnownAddress& known)>
       openRouterWatcher;
+  // Opens a watcher that sets the given signal when the machine resumes from sleep; nothing
+  // when switched off. Each monitor opens its own.
+  std::function<std::unique_ptr<platform::ResumeWatcher>(platform::ChangeSignal&)>
+      openResumeWatcher;
   // The "isAutoDial" option, read afresh each time.
   std::function<bool()> autoDial;
   // AlertSound(count).

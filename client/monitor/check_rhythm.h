@@ -1,5 +1,6 @@
 // When the address monitor looks at the address next: once a minute, as always, and in
-// addition soon after the system announces that the machine's own addresses or routes changed.
+// addition soon after the system announces that the machine's own addresses or routes changed,
+// or that it has resumed from sleep (both set the one signal the rhythm waits on).
 // A machine that holds its public address itself (a PPPoE or mobile connection, a VPN, a
 // server's public interface) then has a change saved within seconds, and nothing more is sent
 // while nothing changes.
@@ -25,7 +26,7 @@ inline constexpr std::int64_t kExtraCheckSpacingMs = 10000;
 
 enum class CheckReason {
   kMinute,         // the minute since the last minute check (or query) has passed
-  kAddressChange,  // the system announced a change
+  kAddressChange,  // the system announced a change (or a resume)
 };
 
 class CheckRhythm {

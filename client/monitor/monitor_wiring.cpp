@@ -99,6 +99,12 @@ std::shared_ptr<const MonitorServices> MakeMonitorServices(RequestEnvironment& e
       return nullptr;  // no thread could start: the monitor keeps its minute
     }
   };
+  services->openResumeWatcher =
+      [&environment](platform::ChangeSignal& target) -> std::unique_ptr<platform::ResumeWatcher> {
+    if (!environment.settings.CheckAfterResume())
+      return nullptr;
+    return platform::OpenResumeWatcher(target);
+  };
   services->autoDial = [&environment] { return environment.settings.AutoDial(); };
   services->alertSound = [](int count) { AlertSound(count); };
   services->postStatusRefresh = PostStatusRefresh;

@@ -28,6 +28,9 @@ void InstallTerminationHandlers() {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   ::sigaction(SIGPIPE, &ignore, nullptr);
+  // A file-size limit (ulimit -f, systemd's LimitFSIZE=) must make a write fail as a full disk
+  // does, losing one log entry whole, instead of ending a client that runs for months.
+  ::sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 bool TerminationRequested() {

@@ -181,6 +181,9 @@ TEST(EndToEnd, SavesTheNewAddressAndConfirmsItAtTheAccountsDnsServer) {
   // test must not add a check that the test does not move itself.
   test.settings.WriteSetting("watchAddressChanges", "0");
   EXPECT_EQ(services->openChangeNotifier(), nullptr);
+  test.settings.WriteSetting("checkAfterResume", "0");
+  platform::ChangeSignal unused;
+  EXPECT_EQ(services->openResumeWatcher(unused), nullptr);
   StartMonitoring(context, services, ProcessMonitorShared(), reaper);
 
   auto savedWith = [&](const std::string& text) {

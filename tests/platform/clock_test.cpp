@@ -1,4 +1,5 @@
 #include "platform/clock.h"
+#include "platform/resume_watcher.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,16 @@ TEST(CurrentClock, IsReplacedWithinTheOverrideOnly) {
     EXPECT_EQ(manual.NowMs(), 1234);
   }
   EXPECT_EQ(&CurrentClock(), &SystemClock());
+}
+
+TEST(SuspendGap, CountsOnlyASleepOfSomeSeconds) {
+  SuspendGap gap;
+  EXPECT_FALSE(gap.Grew(120000)) << "the first reading is the base, whatever it holds";
+  EXPECT_FALSE(gap.Grew(120000 + SuspendGap::kMinimumSleepMs - 1)) << "drift is no sleep";
+  EXPECT_TRUE(gap.Grew(120000 + SuspendGap::kMinimumSleepMs)) << "counted from the base";
+  EXPECT_FALSE(gap.Grew(120000 + SuspendGap::kMinimumSleepMs + 10)) << "the sleep is counted once";
+  EXPECT_FALSE(gap.Grew(1000)) << "a reading below the base sets a new base";
+  EXPECT_TRUE(gap.Grew(1000 + 3600000));
 }
 
 TEST(SystemClock, ReadsAPlausibleLocalTime) {

@@ -474,6 +474,25 @@ TEST_F(MainWindowSimTest, AChangeTheMonitorMakesBehindAnOpenMessageIsShown) {
   EXPECT_TRUE(run.ExitThroughTheButton());
 }
 
+// The real clock, so the next minute's check is a minute away: a resume's check comes within
+// the settling time of the broadcast instead.
+TEST_F(MainWindowSimTest, AResumeFromSleepChecksTheAddressAtOnce) {
+  InstallCopy install;
+  ClientRun run(install, L"-silent mw pw");
+  const HWND main = run.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(SavedAddress("203.0.113.20"));
+  const auto firstSave = std::chrono::steady_clock::now();
+  const std::int64_t mark = simulator_.LastSeq();
+  simulator_.SetAddress("198.51.100.45");
+  ::SendMessageTimeoutW(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, 5000,
+                        nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return !Requests(mark, kSavePath).empty(); }, 50s));
+  EXPECT_LT(std::chrono::steady_clock::now() - firstSave, 55s) << "before the minute's check";
+  EXPECT_TRUE(SavedAddress("198.51.100.45"));
+  EXPECT_TRUE(run.ExitThroughTheButton());
+}
+
 // Run once per screen size and language (see CMakeLists.txt): the login view and the
 // logged-in view.
 TEST_F(MainWindowSimTest, ScreenshotsOfBothViews) {

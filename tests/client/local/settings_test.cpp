@@ -50,6 +50,7 @@ TEST_F(SettingsTest, AFreshMachineReadsTheDefaults) {
   EXPECT_TRUE(settings_.AutoVersionCheck());
   EXPECT_TRUE(settings_.WatchAddressChanges());
   EXPECT_TRUE(settings_.WatchRouter());
+  EXPECT_TRUE(settings_.CheckAfterResume());
   EXPECT_EQ(settings_.GetCurrentVersion(), "ver4.2.0");
   EXPECT_FALSE(settings_.LastLoginWasVip());
   EXPECT_FALSE(settings_.LoginServerAddress());
@@ -85,6 +86,11 @@ TEST_F(SettingsTest, OnOffValuesAreOnOnlyForExactlyOne) {
   settings_.SetWatchRouter(false);
   EXPECT_EQ(Stored("watchRouter"), "0");
   EXPECT_FALSE(settings_.WatchRouter());
+  Put("checkAfterResume", "");
+  EXPECT_TRUE(settings_.CheckAfterResume());
+  settings_.SetCheckAfterResume(false);
+  EXPECT_EQ(Stored("checkAfterResume"), "0");
+  EXPECT_FALSE(settings_.CheckAfterResume());
 }
 
 TEST_F(SettingsTest, ErpAndVuCountAnythingButZeroAsOn) {

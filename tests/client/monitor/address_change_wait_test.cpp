@@ -1,7 +1,7 @@
-// The monitor's wait with announced address changes: a fake notifier whose signal the test
-// sets, a scripted router whose announcements the test sends, a driven clock, and a machine
-// that holds its public address itself, so that every check after the first is one look at
-// the machine's addresses, recorded with its time.
+// The monitor's wait with announced address changes and resumes: a fake notifier whose signal
+// the test sets, a scripted router whose announcements the test sends, the process's resume
+// announcements, a driven clock, and a machine that holds its public address itself, so that
+// every check after the first is one look at the machine's addresses, recorded with its time.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -9,6 +9,7 @@
 
 #include "client/monitor/address_monitor.h"
 #include "client/texts/string_table.h"
+#include "platform/resume_watcher.h"
 #include "tests/client/monitor/fake_router.h"
 #include "tests/client/monitor/monitor_test_context.h"
 #include "tests/support/driven_clock.h"
@@ -54,20 +55,24 @@ class AddressChangeWait : public ::testing::Test {
       return true;
     };
     services_.loadText = [this](unsigned id) { return strings_.Load(id); };
-    services_.openChangeNotifier = [this] {
-      return std::make_unique<FakeNotifier>(changes_, open_);
-    };
+    if (WatchAddresses()) {
+      services_.openChangeNotifier = [this] {
+        return std::make_unique<FakeNotifier>(changes_, open_);
+      };
+    }
     // The router answers no question (each is over at once); it only announces.
     router_.SetRoute(platform::DefaultRoute{kGateway, 2});
     router_.network.FailReceives();
     services_.openRouterWatcher = [this](platform::ChangeSignal& wake, const KnownAddress& known) {
       return std::make_unique<RouterWatcher>(router_.Link(), wake, known, nullptr);
     };
+    services_.openResumeWatcher = platform::OpenResumeWatcher;
     monitor_ = std::thread([this] {
       RunAddressMonitor(context_, services_, shared_, context_.BeginGeneration(), stop_.Token());
     });
     AwaitWaitUntil(60000);  // the first check runs at once
   }
+  virtual bool WatchAddresses() const { return true; }
   void TearDown() override {
     if (monitor_.joinable())
       Stop();
@@ -192,6 +197,38 @@ TEST_F(AddressChangeWait, AStopWhileSettlingEndsTheMonitorWithoutACheck) {
   Stop();
   EXPECT_EQ(Checks(), (Times{0}));
   EXPECT_FALSE(open_) << "the monitor closes its notifier when it ends";
+}
+
+// A resume takes the address change's way: settled, then one check, the minute unmoved.
+TEST_F(AddressChangeWait, AResumeIsCheckedOnceSettled) {
+  AdvanceTo(30000);
+  MoveMachineTo("198.51.100.9");
+  platform::AnnounceResume();
+  AwaitWaitUntil(31000);
+  AdvanceTo(31000);
+  AwaitWaitUntil(60000);
+  EXPECT_EQ(Checks(), (Times{0, 31000}));
+  EXPECT_EQ(Saved(), (std::vector<std::string>{"203.0.113.5", "198.51.100.9"}));
+}
+
+class ResumeWithoutAddressNotifier : public AddressChangeWait {
+ protected:
+  bool WatchAddresses() const override { return false; }
+};
+
+TEST_F(ResumeWithoutAddressNotifier, AResumeStillEndsTheMinuteAndNotOnceTheMonitorEnded) {
+  AdvanceTo(45000);
+  MoveMachineTo("198.51.100.10");
+  platform::AnnounceResume();
+  AwaitWaitUntil(46000);
+  AdvanceTo(46000);
+  AwaitWaitUntil(60000);
+  EXPECT_EQ(Checks(), (Times{0, 46000}));
+  EXPECT_EQ(Saved().back(), "198.51.100.10");
+  Stop();
+  // The ended monitor's watcher has left the announcements: nothing is set that has gone.
+  platform::AnnounceResume();
+  EXPECT_EQ(Checks(), (Times{0, 46000}));
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +15,7 @@
 #include "platform/process_runner.h"
 #include "platform/service_control.h"
 #include "platform/shell_folders.h"
+#include "platform/termination.h"
 #include "tests/support/wait_until.h"
 
 namespace quorin::platform {
@@ -115,6 +119,30 @@ TEST(ShellFilesTest, DesktopFolderFollowsHome) {
     ::unsetenv("HOME");
   }
   EXPECT_EQ(SpecialFolderPath(kCommonProgramsFolder), std::nullopt);
+}
+
+// In a child, as the limit and the handlers are the process's: a write past a file-size limit
+// fails like a full disk once the handlers are in place, instead of killing the program.
+TEST(TerminationHandlersTest, AFileSizeLimitFailsTheWriteInsteadOfEndingTheProgram) {
+  TempFolder folder;
+  const std::string file = (folder.path() / "log").string();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    InstallTerminationHandlers();
+    const rlimit limit{16, 16};
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0600);
+    if (fd < 0 || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+      ::_exit(2);
+    const char text[64] = {};
+    const ssize_t written = ::write(fd, text, sizeof text);  // 16 bytes fit
+    const ssize_t beyond = ::write(fd, text, sizeof text);
+    ::_exit(written == 16 && beyond < 0 && errno == EFBIG ? 0 : 3);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(DesktopTiesTest, NoServiceManagerAndNoHtmlDialogHere) {
