@@ -48,6 +48,11 @@ bool Settings::ReadOnOff(std::string_view name) const {
   return text && AtoiReading(*text) == 1;
 }
 
+bool Settings::ReadOnUnlessOff(std::string_view name) const {
+  const auto text = ReadSetting(name);
+  return !text || text->empty() || AtoiReading(*text) == 1;
+}
+
 void Settings::WriteOnOff(std::string_view name, bool on) {
   EnsureSettingsKey();
   WriteSetting(name, on ? "1" : "0");
@@ -104,24 +109,21 @@ void Settings::SetAutoVersionCheck(bool on) {
 }
 
 bool Settings::WatchAddressChanges() const {
-  const auto text = ReadSetting("watchAddressChanges");
-  return !text || text->empty() || AtoiReading(*text) == 1;
+  return ReadOnUnlessOff("watchAddressChanges");
 }
 void Settings::SetWatchAddressChanges(bool on) {
   WriteOnOff("watchAddressChanges", on);
 }
 
 bool Settings::WatchRouter() const {
-  const auto text = ReadSetting("watchRouter");
-  return !text || text->empty() || AtoiReading(*text) == 1;
+  return ReadOnUnlessOff("watchRouter");
 }
 void Settings::SetWatchRouter(bool on) {
   WriteOnOff("watchRouter", on);
 }
 
 bool Settings::CheckAfterResume() const {
-  const auto text = ReadSetting("checkAfterResume");
-  return !text || text->empty() || AtoiReading(*text) == 1;
+  return ReadOnUnlessOff("checkAfterResume");
 }
 void Settings::SetCheckAfterResume(bool on) {
   WriteOnOff("checkAfterResume", on);

@@ -134,6 +134,8 @@ class Settings {
  private:
   std::optional<std::string> ReadPreference(std::string_view name) const;
   bool ReadOnOff(std::string_view name) const;
+  // On when absent or empty, as the wake-up switches are: only a reading other than 1 is off.
+  bool ReadOnUnlessOff(std::string_view name) const;
   void WriteOnOff(std::string_view name, bool on);
   int ReadNumber(std::string_view name, int fallback) const;
   void WriteNumber(std::string_view name, int value);
