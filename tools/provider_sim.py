@@ -131,8 +131,8 @@ the gateway address given (NAT-PMP, its announcements, PCP ANNOUNCE, SSDP and
 a UPnP IGD with GetExternalIPAddress), reporting --router-wan as its
 external address; driven through /control/router.  It runs where a test made
 that address up, in a network namespace of its own; the control channel can
-then listen on the gateway address too (--control-host) for a test program
-on the LAN.
+then listen on the gateway address instead of --host (--control-host), so
+that a test program on the LAN reaches it.
 """
 
 import argparse

@@ -6,8 +6,9 @@ gateway's own address (inside a network namespace the test made up).
   bytes 00 00) gets the 12-byte answer: version 0, opcode 128, result 0,
   seconds since the router's epoch, the WAN address.  Other version-0
   opcodes get the 8-byte "unsupported opcode" refusal (result 5); PCP
-  requests (version 2) and anything else are not answered.  With NAT-PMP
-  switched off the port stays silent, as on a router that speaks UPnP only.
+  requests (version 2), answers and anything else are not answered.  With
+  NAT-PMP switched off the port stays silent, as on a router that speaks
+  UPnP only.
 * Announcements: on a change of the WAN address the same 12 bytes go from
   the gateway's port 5351 to 224.0.0.1:5350 on the LAN interface (a real
   router sends each once); on request a PCP ANNOUNCE (RFC 6887: version 2,
@@ -322,7 +323,9 @@ class RouterSim:
             if not self._natpmp or len(data) < 2 or data[0] != 0:
                 return None
             epoch = self._epoch_seconds()
-            if data[1] == 0 and len(data) == 2:
+            if data[1] == 0:
+                if len(data) != 2:
+                    return None
                 self._counts["natpmp_answers"] += 1
                 return external_address_answer(epoch, self._wan)
             if data[1] >= 128:
@@ -343,7 +346,7 @@ class RouterSim:
             target = ssdp_search_target(data)
             if target not in SEARCH_TARGETS:
                 continue
-            answered = IGD_DEVICE if target in ("ssdp:all",) else target
+            answered = IGD_DEVICE if target == "ssdp:all" else target
             usn = "uuid:%s::%s" % (UUID, answered)
             reply = ("HTTP/1.1 200 OK\r\n"
                      "CACHE-CONTROL: max-age=120\r\n"
@@ -442,7 +445,8 @@ class RouterSim:
             with self._lock:
                 self._counts["descriptions"] += 1
             text = DEVICE_DESCRIPTION.format(
-                uuid=UUID, common=COMMON_INTERFACE, connection=WAN_IP_CONNECTION,
+                uuid=UUID, common=COMMON_INTERFACE,
+                connection=WAN_IP_CONNECTION,
                 control=CONTROL_PATH, common_control=COMMON_CONTROL_PATH,
                 host="%s:%d" % (self.gateway, self.http_port))
             return 200, 'text/xml; charset="utf-8"', text.encode("ascii")
