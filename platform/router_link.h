@@ -4,8 +4,11 @@
 //
 // Linux: the kernel's routing table in /proc/net/route; the listener is bound to 0.0.0.0 with
 // address and port reuse (other programs on the machine listen on the same port) and joined to
-// the group on that interface; UPnP IGD through miniupnpc (docs/address-monitor.md says why).
-// Windows: no backend yet, so no router watcher runs there.
+// the group on that interface by its index.
+// Windows: IP Helper's routing table; the listener is bound to 0.0.0.0 with address reuse (a
+// Windows socket cannot bind the group address) and joined to the group by the interface's own
+// IPv4 address.
+// Both: UPnP IGD through miniupnpc (docs/address-monitor.md says why), platform/igd_query.h.
 #pragma once
 
 #include <cstdint>

@@ -64,3 +64,67 @@ if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok 
     apt-get install -y -q --no-remove --no-install-recommends wine32:i386 ||
     echo "wine32:i386 could not be installed; the 32-bit tests will be skipped"
 fi
+
+# miniupnpc for the Windows programs: Debian builds it for Linux only, so the Windows builds
+# compile it from Debian's source package (cmake/Miniupnpc.cmake), as they do GoogleTest; nothing
+# is downloaded at build time. The source is fetched once, through a private list of sources
+# with deb-src entries and private index and cache folders, so the system's apt configuration
+# and lists stay as they are.
+miniupnpc_source=/usr/local/src/miniupnpc
+
+# Writes into $1 a copy of the system's Debian sources with source entries added.
+write_source_entries() {
+  local into="$1"
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -E 's/^Types:.*/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources \
+      >"$into/debian.sources"
+  elif [ -f /etc/apt/sources.list ]; then
+    # A machine installed with the one-line format: each "deb" line again as "deb-src".
+    sed -nE 's/^[[:space:]]*deb[[:space:]]+(.*)$/deb-src \1/p' /etc/apt/sources.list \
+      >"$into/debian.list"
+  fi
+  if [ -z "$(ls -A "$into")" ]; then
+    echo "no Debian sources found in /etc/apt to fetch the miniupnpc source package from" >&2
+    return 1
+  fi
+}
+
+fetch_miniupnpc_source() {
+  local work status=0
+  work="$(sudo_if_needed mktemp -d)"
+  sudo_if_needed mkdir -p "$work/sources" "$work/lists/partial" "$work/cache" "$work/download"
+  sudo_if_needed chmod 755 "$work"
+  # apt downloads as its own user where that user can write the target folders.
+  if id _apt >/dev/null 2>&1; then
+    sudo_if_needed chown _apt "$work/lists/partial" "$work/download"
+  fi
+  (
+    set -e
+    local private_apt=(-o "Dir::Etc::SourceParts=$work/sources" -o Dir::Etc::SourceList=/dev/null
+                       -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache")
+    sudo_if_needed bash -c "$(declare -f write_source_entries); write_source_entries '$work/sources'"
+    echo "Fetching the miniupnpc source package into $miniupnpc_source"
+    for attempt in 1 2 3; do
+      sudo_if_needed apt-get "${private_apt[@]}" update -q && break
+      [ "$attempt" -lt 3 ] || exit 1
+      echo "apt-get update of the source lists failed (attempt $attempt); trying again"
+      sleep 10
+    done
+    cd "$work/download"
+    sudo_if_needed apt-get "${private_apt[@]}" source -q --download-only miniupnpc
+    # Unpacked next to its final place and then renamed, so that an interrupted run leaves no
+    # half tree that a later run would take as complete.
+    sudo_if_needed mkdir -p "$(dirname "$miniupnpc_source")"
+    local unpacked="$miniupnpc_source.partial"
+    sudo_if_needed rm -rf "$unpacked"
+    sudo_if_needed dpkg-source -q -x ./miniupnpc_*.dsc "$unpacked"
+    sudo_if_needed rm -rf "$miniupnpc_source"
+    sudo_if_needed mv "$unpacked" "$miniupnpc_source"
+  ) || status=$?
+  sudo_if_needed rm -rf "$work"
+  return "$status"
+}
+
+if [ ! -f "$miniupnpc_source/CMakeLists.txt" ]; then
+  fetch_miniupnpc_source
+fi

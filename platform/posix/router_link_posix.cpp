@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/posix/igd_query.h"
+#include "platform/igd_query.h"
 #include "platform/posix/posix_udp_socket.h"
 #include "platform/posix/proc_net_route.h"
 #include "platform/posix/socket_address.h"
@@ -99,7 +99,12 @@ class PosixRouterLink : public RouterLink {
   std::unique_ptr<UdpSocket> OpenSocket() override { return SystemUdpNetwork().Open(); }
 
   std::optional<Ipv4Address> AskIgdExternalAddress(const DefaultRoute& route) override {
-    return igd_.ExternalAddress(route.gateway, route.interfaceIndex);
+    // The search names the interface: miniupnpc then sends it out of that interface by its
+    // index (ip_mreqn), whichever of the interface's addresses the router's network uses.
+    char interfaceName[IF_NAMESIZE] = {};
+    if (::if_indextoname(route.interfaceIndex, interfaceName) == nullptr)
+      return std::nullopt;
+    return igd_.ExternalAddress(route.gateway, interfaceName);
   }
 
  private:

@@ -8,6 +8,8 @@
 #include "platform/network.h"
 #include "platform/udp_socket.h"
 #include "platform/win32/socket_address.h"
+#include "platform/win32/unique_socket.h"
+#include "platform/win32/winsock_udp_socket.h"
 
 namespace quorin::platform {
 namespace {
@@ -26,15 +28,12 @@ timeval TimeValue(long long ms) {
 // A datagram socket that keeps the socket layer started for as long as it exists.
 class WinsockUdpSocket : public UdpSocket {
  public:
-  WinsockUdpSocket(std::unique_ptr<NetworkSession> session, SOCKET socket)
-      : session_(std::move(session)), socket_(socket) {}
-  ~WinsockUdpSocket() override { ::closesocket(socket_); }
-  WinsockUdpSocket(const WinsockUdpSocket&) = delete;
-  WinsockUdpSocket& operator=(const WinsockUdpSocket&) = delete;
+  WinsockUdpSocket(std::unique_ptr<NetworkSession> session, UniqueSocket socket)
+      : session_(std::move(session)), socket_(std::move(socket)) {}
 
   bool SendTo(const Ipv4Address& address, std::uint16_t port, std::string_view bytes) override {
     const sockaddr_in target = SocketAddress(address, port);
-    const int sent = ::sendto(socket_, bytes.data(), static_cast<int>(bytes.size()), 0,
+    const int sent = ::sendto(socket_.get(), bytes.data(), static_cast<int>(bytes.size()), 0,
                               reinterpret_cast<const sockaddr*>(&target), sizeof target);
     return sent != SOCKET_ERROR && static_cast<std::size_t>(sent) == bytes.size();
   }
@@ -47,7 +46,7 @@ class WinsockUdpSocket : public UdpSocket {
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
     fd_set readable;
     FD_ZERO(&readable);
-    FD_SET(socket_, &readable);
+    FD_SET(socket_.get(), &readable);
     timeval limit = TimeValue(left.count());
     const int ready = ::select(0, &readable, nullptr, nullptr, &limit);
     if (ready == 0) {
@@ -60,7 +59,7 @@ class WinsockUdpSocket : public UdpSocket {
     }
     sockaddr_in from{};
     int fromLength = sizeof from;
-    int got = ::recvfrom(socket_, buffer.data(), static_cast<int>(maxBytes), 0,
+    int got = ::recvfrom(socket_.get(), buffer.data(), static_cast<int>(maxBytes), 0,
                          reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (got == SOCKET_ERROR) {
       // A datagram longer than the buffer arrives cut to the buffer, with this error.
@@ -79,30 +78,31 @@ class WinsockUdpSocket : public UdpSocket {
 
   bool Bind(const Ipv4Address& address, std::uint16_t port) {
     const sockaddr_in local = SocketAddress(address, port);
-    return ::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+    return ::bind(socket_.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
   }
 
   std::uint16_t LocalPort() const override {
     sockaddr_in bound{};
     int length = sizeof bound;
-    if (::getsockname(socket_, reinterpret_cast<sockaddr*>(&bound), &length) != 0)
+    if (::getsockname(socket_.get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0)
       return 0;
     return ntohs(bound.sin_port);
   }
 
  private:
+  // Declared first, so that the socket is closed before the socket layer may stop.
   std::unique_ptr<NetworkSession> session_;
-  SOCKET socket_;
+  UniqueSocket socket_;
 };
 
 std::unique_ptr<WinsockUdpSocket> OpenSocket() {
   auto session = std::make_unique<NetworkSession>();
   if (!session->ok())
     return nullptr;
-  const SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (socket == INVALID_SOCKET)
+  UniqueSocket socket(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+  if (!socket)
     return nullptr;
-  return std::make_unique<WinsockUdpSocket>(std::move(session), socket);
+  return std::make_unique<WinsockUdpSocket>(std::move(session), std::move(socket));
 }
 
 class WinsockUdpNetwork : public UdpNetwork {
@@ -116,6 +116,11 @@ class WinsockUdpNetwork : public UdpNetwork {
 };
 
 }  // namespace
+
+std::unique_ptr<UdpSocket> MakeWinsockUdpSocket(std::unique_ptr<NetworkSession> session,
+                                                UniqueSocket socket) {
+  return std::make_unique<WinsockUdpSocket>(std::move(session), std::move(socket));
+}
 
 UdpNetwork& SystemUdpNetwork() {
   static WinsockUdpNetwork network;

@@ -1,7 +1,11 @@
-// The default route as the kernel's routing table shows it.
+// The default route as the kernel's routing table shows it, and as it is chosen among the rows
+// that Windows' IP Helper lists (portable, so tested here).
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/posix/proc_net_route.h"
+#include "platform/route_table.h"
 
 namespace quorin::platform {
 namespace {
@@ -26,6 +30,24 @@ TEST(ReadDefaultRoute, TakesTheLowestMetricOfTheRoutesThatAreUpThroughAGateway) 
   EXPECT_FALSE(ReadDefaultRoute(""));
   EXPECT_FALSE(ReadDefaultRoute("eth0\t00000000\t0100000A\t0003\t0\t0\t100\t00000000\n"))
       << "the first line is always the header";
+}
+
+TEST(ChooseDefaultRoute, TakesTheLowestMetricOfTheDefaultRoutesThroughANextHop) {
+  const Ipv4Address any{};
+  const Ipv4Address host{255, 255, 255, 255};
+  const std::vector<RouteRow> rows = {
+      {any, any, {192, 168, 1, 1}, 60, 7},
+      {any, any, any, 5, 3},                                      // on-link: no router
+      {{192, 168, 0, 0}, {255, 255, 0, 0}, {10, 0, 0, 9}, 1, 4},  // not the default
+      {any, host, {10, 0, 0, 8}, 1, 4},                           // a host route to 0.0.0.0
+      {any, any, {10, 0, 0, 1}, 25, 12},
+      {any, any, {10, 0, 0, 2}, 25, 13},  // not lower
+  };
+  EXPECT_EQ(ChooseDefaultRoute(rows), (DefaultRoute{{10, 0, 0, 1}, 12}));
+
+  EXPECT_FALSE(ChooseDefaultRoute({}));
+  EXPECT_FALSE(ChooseDefaultRoute(std::vector<RouteRow>(rows.begin() + 1, rows.begin() + 4)))
+      << "no default route through a router";
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include <miniupnpc/miniupnpc.h>
 #include <miniupnpc/upnpcommands.h>
-#include <net/if.h>
 
 #include <memory>
 #include <string_view>
 
-#include "platform/posix/igd_query.h"
+#include "platform/igd_query.h"
+#include "platform/network.h"
 
 namespace quorin::platform {
 namespace {
@@ -31,13 +31,11 @@ std::optional<Ipv4Address> UrlHost(std::string_view url) {
 }  // namespace
 
 std::optional<IgdQuery::Service> IgdQuery::Discover(const Ipv4Address& gateway,
-                                                    unsigned interfaceIndex) {
-  char interfaceName[IF_NAMESIZE] = {};
-  if (::if_indextoname(interfaceIndex, interfaceName) == nullptr)
-    return std::nullopt;
+                                                    const std::string& searchInterface) {
   int error = 0;
-  const std::unique_ptr<UPNPDev, DeviceListDeleter> devices(upnpDiscover(
-      kDiscoveryMs, interfaceName, nullptr, UPNP_LOCAL_PORT_ANY, 0, kDiscoveryTtl, &error));
+  const std::unique_ptr<UPNPDev, DeviceListDeleter> devices(
+      upnpDiscover(kDiscoveryMs, searchInterface.c_str(), nullptr, UPNP_LOCAL_PORT_ANY, 0,
+                   kDiscoveryTtl, &error));
   if (!devices)
     return std::nullopt;
   UPNPUrls urls{};
@@ -54,12 +52,16 @@ std::optional<IgdQuery::Service> IgdQuery::Discover(const Ipv4Address& gateway,
 }
 
 std::optional<Ipv4Address> IgdQuery::ExternalAddress(const Ipv4Address& gateway,
-                                                     unsigned interfaceIndex) {
+                                                     const std::string& searchInterface) {
+  // The library uses sockets without starting the socket layer (Windows needs that first).
+  const NetworkSession session;
+  if (!session.ok())
+    return std::nullopt;
   if (service_ && service_->gateway != gateway)
     service_.reset();
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (!service_) {
-      service_ = Discover(gateway, interfaceIndex);
+      service_ = Discover(gateway, searchInterface);
       if (!service_)
         return std::nullopt;
     }
