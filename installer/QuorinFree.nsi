@@ -36,6 +36,7 @@ RequestExecutionLevel admin
 !include client_window.nsh
 !include service.nsh
 !include files_in_use.nsh
+!include firewall.nsh
 
 Name "QuorinFree"
 OutFile "${QUORIN_SETUP_FILE}"
@@ -82,6 +83,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${QUORIN_PUBLISHER}"
 !insertmacro QuorinServiceFunctions "un."
 !insertmacro QuorinFilesInUseFunctions ""
 !insertmacro QuorinFilesInUseFunctions "un."
+!insertmacro QuorinFirewallFunctions ""
+!insertmacro QuorinFirewallFunctions "un."
 
 Var ServiceWasRunning
 
@@ -207,6 +210,9 @@ Section "-Program files"
     WriteRegStr HKLM "${QUORIN_SETTINGS_KEY}" "curVersion" "${QUORIN_VERSION_TEXT}"
   ${EndIf}
 
+  DetailPrint "$(AddingFirewallRules)"
+  Call QuorinAddFirewallRules
+
   ${If} $ServiceWasRunning = 1
     Call QuorinStartService
   ${EndIf}
@@ -260,6 +266,7 @@ Section "Uninstall"
   keep:
 
   DeleteRegValue HKCU "${QUORIN_RUN_KEY}" "Quorin"
+  Call un.QuorinRemoveFirewallRules
 
   !insertmacro QuorinLayoutFiles QuorinRemoveLayoutFile
   !insertmacro QuorinLayoutFolders QuorinRemoveLayoutFolder

@@ -56,3 +56,10 @@ LangString KeepUserData ${LANG_ENGLISH} \
   "Keep your QuorinFree data for a later installation?$\r$\n$\r$\nYes keeps the remembered accounts (userprofie.dat), the event log (quorin.log) and the settings; No removes them too."
 LangString KeepUserData ${LANG_SIMPCHINESE} \
   "是否保留 QuorinFree 的用户数据以便以后重新安装？$\r$\n$\r$\n选择“是”保留记住的帐户（userprofie.dat）、事件日志（quorin.log）和设置；选择“否”将一并删除。"
+
+LangString AddingFirewallRules ${LANG_ENGLISH} \
+  "Letting the home router's address announcements in (Windows Firewall, UDP 5350)..."
+LangString AddingFirewallRules ${LANG_SIMPCHINESE} "正在允许家用路由器的地址通告通过 Windows 防火墙（UDP 5350）……"
+LangString FirewallRuleNotAdded ${LANG_ENGLISH} \
+  "The firewall rule could not be added; address changes are still found by asking the router."
+LangString FirewallRuleNotAdded ${LANG_SIMPCHINESE} "无法添加防火墙规则；仍会通过询问路由器发现地址变化。"

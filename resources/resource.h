@@ -69,6 +69,7 @@
 #define IDC_MAX_LOG 1035
 #define IDC_DIAL_ENTRY_NAME 1054
 #define IDC_SERVER_ADDRESS 1062
+#define IDC_WATCH_ROUTER 1066
 
 // Skin host dialog (template 152).
 #define IDC_SKIN_CONTROL 1039

@@ -43,6 +43,7 @@ bool CSettingsDlg::OnInitDialog() {
   chosenEntry_ = options_.defaultAutoDial;
   serverAddress_ = settings_.ReadServerIp().value_or(std::string());
   autoVersionCheck_ = settings_.AutoVersionCheck() ? 1 : 0;
+  watchRouter_ = settings_.WatchRouter() ? 1 : 0;
 
   ::SendMessageW(Item(IDC_SERVER_ADDRESS), EM_LIMITTEXT, kServerAddressLength, 0);
   CDialogBase::OnInitDialog();
@@ -64,6 +65,7 @@ void CSettingsDlg::DoDataExchange(DataExchange& exchange) {
   exchange.Check(IDC_AUTO_LOGIN, options_.autoLogin);
   exchange.Check(IDC_AUTO_MINIMIZE, options_.autoMinimize);
   exchange.Check(IDC_AUTO_VERSION_CHECK, autoVersionCheck_);
+  exchange.Check(IDC_WATCH_ROUTER, watchRouter_);
   // Shown only: what the user types there is not read back.
   if (!exchange.saving())
     exchange.Text(IDC_SERVER_ADDRESS, serverAddress_, kServerAddressLength);
@@ -141,6 +143,7 @@ void CSettingsDlg::OnOK() {
   options_.defaultAutoDial = chosenEntry_;
   settings_.WriteClientSettings(options_);
   settings_.SetAutoVersionCheck(autoVersionCheck_ != 0);
+  settings_.SetWatchRouter(watchRouter_ != 0);
   EndDialog(IDOK);
 }
 

@@ -1,7 +1,7 @@
 // The settings dialog (template 139): the stored options, the dial-up entry to remember, the
-// service switch and the update check. It edits its own copy of the options and stores them
-// only when closed with OK; the service switch acts at once, since it installs or removes a
-// program.
+// service switch, the update check and the router watcher's switch. It edits its own copy of the
+// options and stores them only when closed with OK; the service switch acts at once, since it
+// installs or removes a program.
 #pragma once
 
 #include <windows.h>
@@ -52,6 +52,7 @@ class CSettingsDlg : public CDialogBase {
   ClientSettings options_;
   int serviceBox_ = 0;
   int autoVersionCheck_ = 1;
+  int watchRouter_ = 1;
   // Shown only: the configured server address is never written back.
   std::string serverAddress_;
   std::vector<std::string> dialEntries_;

@@ -41,15 +41,17 @@ ServiceSettingKind ClassifyServiceSetting(std::string_view name) {
     if (SameName(name, destination))
       return ServiceSettingKind::kDestination;
   }
-  if (SameName(name, "isLog") || SameName(name, "maxLog") || IsHostName(name))
+  if (SameName(name, "isLog") || SameName(name, "maxLog") || SameName(name, "watchRouter") ||
+      IsHostName(name)) {
     return ServiceSettingKind::kPreference;
+  }
   return ServiceSettingKind::kOther;
 }
 
 bool IsPreferenceText(std::string_view name, std::string_view text) {
   if (ClassifyServiceSetting(name) != ServiceSettingKind::kPreference)
     return false;
-  if (SameName(name, "isLog") || SameName(name, "maxLog"))
+  if (SameName(name, "isLog") || SameName(name, "maxLog") || SameName(name, "watchRouter"))
     return IsNumber(text);
   return text.size() == 2 && (text[0] == '0' || text[0] == '1') &&
          (text[1] == '0' || text[1] == '1');

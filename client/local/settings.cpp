@@ -48,9 +48,12 @@ bool Settings::ReadOnOff(std::string_view name) const {
   return text && AtoiReading(*text) == 1;
 }
 
-bool Settings::ReadOnUnlessOff(std::string_view name) const {
-  const auto text = ReadSetting(name);
+bool Settings::OnUnlessOff(const std::optional<std::string>& text) {
   return !text || text->empty() || AtoiReading(*text) == 1;
+}
+
+bool Settings::ReadOnUnlessOff(std::string_view name) const {
+  return OnUnlessOff(ReadSetting(name));
 }
 
 void Settings::WriteOnOff(std::string_view name, bool on) {
@@ -116,7 +119,7 @@ void Settings::SetWatchAddressChanges(bool on) {
 }
 
 bool Settings::WatchRouter() const {
-  return ReadOnUnlessOff("watchRouter");
+  return OnUnlessOff(ReadPreference("watchRouter"));
 }
 void Settings::SetWatchRouter(bool on) {
   WriteOnOff("watchRouter", on);

@@ -72,7 +72,8 @@ class Settings {
   bool WatchAddressChanges() const;
   void SetWatchAddressChanges(bool on);
   // "watchRouter": the monitor also looks again soon after the home router announces or
-  // reports another public address. Read as "watchAddressChanges" is.
+  // reports another public address. Read as "watchAddressChanges" is; the settings dialog's
+  // box writes it, so the service takes it as a preference.
   bool WatchRouter() const;
   void SetWatchRouter(bool on);
   // "checkAfterResume": the monitor looks again soon after the machine resumes from sleep. Read
@@ -124,9 +125,9 @@ class Settings {
   std::optional<std::string> ProviderOverride(std::string_view name) const;
 
   // A source consulted first for the preferences of service_settings.h ("isLog", "maxLog",
-  // the per-host flags), read only: the service reads them from the copy of the settings that
-  // the user who registered it changes in the window. A value missing there, or not in its
-  // preference's form, comes from the key as before; no other value ever comes from the
+  // "watchRouter", the per-host flags), read only: the service reads them from the copy of the
+  // settings that the user who registered it changes in the window. A value missing there, or not
+  // in its preference's form, comes from the key as before; no other value ever comes from the
   // source. Set it before other threads read settings.
   using PreferenceSource = std::function<std::optional<std::string>(std::string_view name)>;
   void UsePreferenceSource(PreferenceSource source);
@@ -135,6 +136,7 @@ class Settings {
   std::optional<std::string> ReadPreference(std::string_view name) const;
   bool ReadOnOff(std::string_view name) const;
   // On when absent or empty, as the wake-up switches are: only a reading other than 1 is off.
+  static bool OnUnlessOff(const std::optional<std::string>& text);
   bool ReadOnUnlessOff(std::string_view name) const;
   void WriteOnOff(std::string_view name, bool on);
   int ReadNumber(std::string_view name, int fallback) const;

@@ -85,16 +85,18 @@ std::shared_ptr<const MonitorServices> MakeMonitorServices(RequestEnvironment& e
   services->openRouterWatcher = [&environment](
                                     platform::ChangeSignal& wake,
                                     const KnownAddress& known) -> std::unique_ptr<RouterWatcher> {
-    if (!environment.settings.WatchRouter())
-      return nullptr;
     auto link = platform::OpenRouterLink();
     if (!link)
       return nullptr;
+    // The switch is read while the watcher runs, so the settings dialog's box takes effect
+    // within 10 s rather than at the next login.
     try {
       return std::make_unique<RouterWatcher>(
-          std::move(link), wake, known, [&environment](std::string_view message) {
+          std::move(link), wake, known,
+          [&environment](std::string_view message) {
             AppendLogEntry(environment.context, environment.settings, kLogInformation, message);
-          });
+          },
+          [&environment] { return environment.settings.WatchRouter(); });
     } catch (const std::system_error&) {
       return nullptr;  // no thread could start: the monitor keeps its minute
     }

@@ -32,11 +32,13 @@ std::optional<Ipv4Address> KnownAddress::Get() const {
 
 RouterWatcher::RouterWatcher(std::unique_ptr<platform::RouterLink> link,
                              platform::ChangeSignal& wake, const KnownAddress& known,
-                             std::function<void(std::string_view)> log)
+                             std::function<void(std::string_view)> log,
+                             std::function<bool()> switchedOn)
     : link_(std::move(link)),
       wake_(wake),
       known_(known),
       log_(std::move(log)),
+      switchedOn_(std::move(switchedOn)),
       clock_(platform::CurrentClock()),
       thread_([this](platform::StopToken stop) { Run(stop); }) {}
 
@@ -70,7 +72,10 @@ void RouterWatcher::Run(const platform::StopToken& stop) {
 }
 
 void RouterWatcher::FollowRoute() {
-  const auto route = link_->FindDefaultRoute();
+  // Switched off, the watcher is as without a router: its listener closes, nothing is asked,
+  // and once switched on again the router is asked at once as a new one.
+  const bool on = !switchedOn_ || switchedOn_();
+  const auto route = on ? link_->FindDefaultRoute() : std::nullopt;
   if (route != route_) {
     // Another router, or none: what the last one said no longer counts, and the new one is
     // asked at once.

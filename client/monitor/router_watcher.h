@@ -65,9 +65,13 @@ class KnownAddress {
 class RouterWatcher {
  public:
   // Starts the watcher's thread. `wake` and `known` must outlive the watcher; `log` takes the
-  // double-NAT note. Throws std::system_error when no thread can start.
+  // double-NAT note. `switchedOn`, read at each look at the route (every 10 s), turns the
+  // watcher off and on again while it runs (the settings dialog's box): while off it holds no
+  // socket and asks nothing, as without a router; empty means always on. Throws
+  // std::system_error when no thread can start.
   RouterWatcher(std::unique_ptr<platform::RouterLink> link, platform::ChangeSignal& wake,
-                const KnownAddress& known, std::function<void(std::string_view)> log);
+                const KnownAddress& known, std::function<void(std::string_view)> log,
+                std::function<bool()> switchedOn = {});
   // Ends the thread before it returns (within about kListenSliceMs, or one question).
   ~RouterWatcher();
   RouterWatcher(const RouterWatcher&) = delete;
@@ -87,6 +91,7 @@ class RouterWatcher {
   platform::ChangeSignal& wake_;
   const KnownAddress& known_;
   const std::function<void(std::string_view)> log_;
+  const std::function<bool()> switchedOn_;
   platform::Clock& clock_;
 
   std::optional<platform::DefaultRoute> route_;

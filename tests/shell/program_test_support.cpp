@@ -223,7 +223,7 @@ std::optional<std::string> ClientSetting(const std::string& name) {
 void ResetClientSettings() {
   SetClientSetting("AutoVersionCheck", "0");
   SetClientSetting("afterV303", "1");
-  for (const char* name : {"vendor", "curVersion", "autoLogin", "erp"})
+  for (const char* name : {"vendor", "curVersion", "autoLogin", "erp", "watchRouter"})
     RemoveClientSetting(name);
 }
 

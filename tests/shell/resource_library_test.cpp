@@ -145,7 +145,7 @@ TEST_F(ResourceLibraryTest, EveryTemplateHoldsTheControlsOfItsWindow) {
       {IDD_ABOUTBOX, {1051, 1063, 1064, 1065, 1057, IDOK}},
       {IDD_MESSAGE, {1049, 1056, 1060, IDOK, IDCANCEL}},
       {IDD_SETTINGS,
-       {1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1035, 1054, 1062, 3, IDOK, IDCANCEL}},
+       {1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1035, 1054, 1062, 1066, 3, IDOK, IDCANCEL}},
       {IDD_LOG, {1024, 1001}},
   };
   for (const LANGID language : {kEnglish, kChinese}) {

@@ -161,13 +161,16 @@ TEST_F(SettingsAndLogTest, ShowsTheStoredOptionsAndWritesThemBackOnOk) {
   EXPECT_TRUE(Checked(dialog, IDC_AUTO_LOGIN));
   EXPECT_FALSE(Checked(dialog, IDC_AUTO_MINIMIZE));
   EXPECT_FALSE(Checked(dialog, IDC_AUTO_VERSION_CHECK)) << "stored as 0 by the test set-up";
+  EXPECT_TRUE(Checked(dialog, IDC_WATCH_ROUTER)) << "on while not stored";
   EXPECT_EQ(EditText(dialog, IDC_SERVER_ADDRESS), L"192.0.2.5");
   EXPECT_EQ(::SendDlgItemMessageW(dialog, IDC_DIAL_ENTRIES, LB_GETCOUNT, 0, 0), 0)
       << "Wine has no dial-up entries";
   EXPECT_EQ(ControlText(dialog, IDC_DIAL_ENTRY_NAME), L"NULL");
 
-  // The user turns the update check and autostart on, minimising too, and edits the server.
+  // The user turns the update check and autostart on, minimising too, the router watcher off,
+  // and edits the server.
   ClickCheckBox(dialog, IDC_AUTO_VERSION_CHECK);
+  ClickCheckBox(dialog, IDC_WATCH_ROUTER);
   ClickCheckBox(dialog, IDC_AUTO_START);
   ClickCheckBox(dialog, IDC_AUTO_MINIMIZE);
   ::SetDlgItemTextW(dialog, IDC_SERVER_ADDRESS, L"10.1.1.1");
@@ -176,6 +179,7 @@ TEST_F(SettingsAndLogTest, ShowsTheStoredOptionsAndWritesThemBackOnOk) {
 
   EXPECT_EQ(ClientSetting("AutoVersionCheck"), "1");
   EXPECT_EQ(ClientSetting("autoMinimize"), "1");
+  EXPECT_EQ(ClientSetting("watchRouter"), "0");
   EXPECT_EQ(ClientSetting("isLog"), "1");
   EXPECT_EQ(ClientSetting("isAutoDial"), "1");
   EXPECT_EQ(ClientSetting("autoLogin"), "1");

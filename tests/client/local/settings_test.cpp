@@ -231,12 +231,14 @@ TEST_F(SettingsTest, APreferenceSourceIsAskedForPreferencesOnly) {
   Put("UpdateHostFree1", "127.0.0.9");
   putOwn("isLog", "1");
   putOwn("maxLog", "7");
+  putOwn("watchRouter", "0");
   putOwn("home.example.test", "10");
   putOwn("UpdateHostFree1", "192.0.2.66");
   putOwn("LoginSvrIP", "192.0.2.67");
   putOwn("vu", "1");
   EXPECT_TRUE(settings_.LogEnabled());
   EXPECT_EQ(settings_.MaxLog(), 7);
+  EXPECT_FALSE(settings_.WatchRouter()) << "the box in the user's settings dialog";
   EXPECT_FALSE(settings_.GetHostRecordFlags("home.example.test").enabled);
   EXPECT_EQ(settings_.ProviderOverride("UpdateHostFree1"), "127.0.0.9");
   EXPECT_FALSE(settings_.LoginServerAddress());

@@ -3,6 +3,7 @@
 // datagram the test announces is handled before the test looks at the wake-up signal.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -122,11 +123,16 @@ class RouterWatcherTest : public ::testing::Test {
   }
 
   void Start() {
-    watcher_ = std::make_unique<RouterWatcher>(router_.Link(), wake_, known_,
-                                               [this](std::string_view line) {
-                                                 std::lock_guard lock(mutex_);
-                                                 logged_.emplace_back(line);
-                                               });
+    watcher_ = std::make_unique<RouterWatcher>(
+        router_.Link(), wake_, known_,
+        [this](std::string_view line) {
+          std::lock_guard lock(mutex_);
+          logged_.emplace_back(line);
+        },
+        [this] {
+          ++switchReadings_;
+          return switchedOn_.load();
+        });
   }
   void SetRouterAddress(const Ipv4Address& address) {
     std::lock_guard lock(mutex_);
@@ -155,6 +161,8 @@ class RouterWatcherTest : public ::testing::Test {
   std::mutex mutex_;
   Ipv4Address routerAddress_{};
   std::vector<std::string> logged_;
+  std::atomic<bool> switchedOn_{true};
+  std::atomic<int> switchReadings_{0};
   std::unique_ptr<RouterWatcher> watcher_;  // last: it goes first
 };
 
@@ -264,6 +272,22 @@ TEST_F(RouterWatcherTest, FollowsANewGatewayAndAsksASilentRouterOnlyOnceAMinute)
   EXPECT_EQ(router_.network.Sent().size(), 1u + 3 * kRouterTries);
   clock_.Advance(1);
   AwaitAsked(1 + 4 * kRouterTries);
+}
+
+TEST_F(RouterWatcherTest, SwitchedOffItAsksNothingAndSwitchedOnItAsksAtOnce) {
+  Start();
+  AwaitAsked(1);
+  switchedOn_ = false;
+  // Two looks at the route while off: the second begins only once the first is done with.
+  for (int look = 0; look < 2; ++look) {
+    const int before = switchReadings_;
+    clock_.Advance(kRouterPollMs);
+    ASSERT_TRUE(quorin::testing::WaitUntil([&] { return switchReadings_ > before; }));
+  }
+  EXPECT_EQ(router_.network.Sent().size(), 1u) << "no question while switched off";
+  switchedOn_ = true;
+  clock_.Advance(kRouterPollMs);
+  AwaitAsked(2);
 }
 
 }  // namespace
