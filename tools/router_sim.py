@@ -282,6 +282,8 @@ class RouterSim:
         announce = change.get("announce")
         if announce is not None and not isinstance(announce, list):
             raise ValueError("\"announce\" is a list")
+        if "natpmp" in change and not isinstance(change["natpmp"], bool):
+            raise ValueError("\"natpmp\" is true or false")
         if "natpmp" in change:
             self.set_natpmp(change["natpmp"])
         if "wan" in change:
