@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154  # tag, work and source_dir come from the caller
 # A home router between the console client and the provider, for the router watcher's test
 # (tests/monitor/router_netns.sh) and its benchmark (tests/headless/bench_router_change.sh):
 # Debian's miniupnpd (nftables backend) in a namespace between the client's LAN and an
