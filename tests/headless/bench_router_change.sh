@@ -87,17 +87,17 @@ program="$(realpath "$program")"
 tag="qfb$$"
 work="$(mktemp -d /tmp/bench_router_change.XXXXXX)"
 source "$source_dir/tests/monitor/router_topology.sh"
-missing="$(router_topology_missing)"
-if [ -n "$missing" ]; then
-  echo "$missing" >&2
-  exit 2
-fi
 cleanup() {
   router_topology_down
   if [ "$keep" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+missing="$(router_topology_missing)"
+if [ -n "$missing" ]; then
+  echo "$missing" >&2
+  exit 2
+fi
 die() {
   echo "bench_router_change.sh: $1" >&2
   exit 1
@@ -117,7 +117,7 @@ echo "seed $seed (repeat the waits with --seed $seed), $changes changes per mode
 
 router_topology_up || die "the namespaces could not be set up"
 # What the router forwards from the LAN out of its WAN interface: packets, and new connections
-# by protocol and port (other protocols by number). Its own traffic (miniupnpd) and whatever
+# by protocol and port (other protocols by name). Its own traffic (miniupnpd) and whatever
 # it answers itself (the probe's echo to its WAN address, NAT-PMP, UPnP, the LAN's DNS) never
 # pass the forward hook.
 ip netns exec "$router" nft -f - <<NFT || die "the router's counters could not be set up"
