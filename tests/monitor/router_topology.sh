@@ -16,8 +16,9 @@
 # 11.3.0.2.
 #
 # Sourced, not run. Before sourcing, the caller sets `tag` (a prefix unique to its process, at
-# most 10 characters: the names below add one), `work` (its work directory) and `source_dir`
-# (the source tree). The caller's clean-up calls router_topology_down and removes `work`.
+# most 14 characters: the interface names below add one, and Linux allows 15), `work` (its work
+# directory) and `source_dir` (the source tree). The caller's clean-up calls
+# router_topology_down and removes `work`.
 
 lan="${tag}l"
 router="${tag}r"
