@@ -1,9 +1,10 @@
-// The router link on Windows: the default route from IP Helper's IPv4 routing table, whose
-// metric already adds the interface's metric to the route's (the sum Windows itself compares),
-// and winsock datagram sockets. A Windows socket cannot bind the group address, so the listener
-// binds 0.0.0.0 and joins the group by the interface's own IPv4 address, which ip_mreq takes
-// on every Windows version (the index form is not understood everywhere). miniupnpc's SSDP
-// search on Windows also takes the interface only as its address.
+// The router link on Windows: the default route from IP Helper's IPv4 routing table and winsock
+// datagram sockets. The table's metric is the one `route print` shows, which on Vista and later
+// adds the interface's metric to the route's: the sum Windows itself compares. (The newer
+// GetIpForwardTable2 holds the route's part only, and the interface's part would take
+// GetIpInterfaceEntry, which Wine 8 does not implement.) A Windows socket cannot bind the group
+// address, so the listener binds 0.0.0.0 and joins the group naming the interface by its own
+// IPv4 address; miniupnpc's SSDP search on Windows takes the interface in that form too.
 // winsock2.h before windows.h, and both before the IP Helper header, which needs them.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -100,8 +101,9 @@ class WindowsRouterLink : public RouterLink {
     rows.reserve(table->size());
     for (const MIB_IPFORWARDROW& route : *table) {
       rows.push_back(RouteRow{AddressOf(route.dwForwardDest), AddressOf(route.dwForwardMask),
-                              AddressOf(route.dwForwardNextHop), route.dwForwardMetric1,
-                              route.dwForwardIfIndex});
+                              AddressOf(route.dwForwardNextHop),
+                              route.dwForwardType == MIB_IPROUTE_TYPE_INDIRECT,
+                              route.dwForwardMetric1, route.dwForwardIfIndex});
     }
     return ChooseDefaultRoute(rows);
   }
