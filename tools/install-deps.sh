@@ -89,7 +89,7 @@ write_source_entries() {
 }
 
 # Fetches the source package and unpacks it into $miniupnpc_source, working in the folder $1.
-# Each step returns on failure by itself: a function called in a test runs without set -e.
+# Each step returns on failure by itself: bash ignores set -e in a function called left of ||.
 fetch_miniupnpc_source_in() {
   local work="$1" attempt
   local private_apt=(-o "Dir::Etc::SourceParts=$work/sources" -o Dir::Etc::SourceList=/dev/null

@@ -40,7 +40,7 @@ constexpr int kTableReads = 4;
 
 // The rows of an IP Helper table (a DWORD count, then the rows) that `read(table, &size)`
 // wrote into `buffer`; nothing when it fails or keeps asking for more room. The count is
-// trusted only as far as the rows fit in the bytes written.
+// trusted only as far as the rows fit in the buffer.
 template <typename Table, typename Row, typename Read>
 std::optional<std::span<const Row>> ReadIpHelperTable(std::vector<DWORD>& buffer, Read read) {
   ULONG size = kFirstTableBytes;
@@ -49,7 +49,8 @@ std::optional<std::span<const Row>> ReadIpHelperTable(std::vector<DWORD>& buffer
     ULONG room = static_cast<ULONG>(buffer.size() * sizeof(DWORD));
     const DWORD status = read(reinterpret_cast<Table*>(buffer.data()), &room);
     if (status == ERROR_INSUFFICIENT_BUFFER && room > size && room <= kMaxTableBytes) {
-      size = room + room / 4;  // some room for rows added before the next call
+      // Some room for rows added before the next call.
+      size = std::min(room + room / 4, kMaxTableBytes);
       continue;
     }
     if (status == ERROR_NO_DATA)
