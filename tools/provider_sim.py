@@ -122,8 +122,17 @@ the --record file.  Each record is an object:
 A connection that closes without sending a byte (the client's connectivity
 check) is recorded with form "none" and no bytes.
 
-Control channel (--control-port): HTTP/1.1 on the same address, JSON in and
-out, see USAGE_EPILOG below.  SIGHUP re-reads the --state file.
+Control channel (--control-port): HTTP/1.1 on the same address (or on
+--control-host), JSON in and out, see USAGE_EPILOG below.  SIGHUP re-reads
+the --state file.
+
+Home router (--gateway, tools/router_sim.py): the LAN side of a router on
+the gateway address given (NAT-PMP, its announcements, PCP ANNOUNCE, SSDP and
+a UPnP IGD with GetExternalIPAddress), reporting --router-wan as its
+external address; driven through /control/router.  It runs where a test made
+that address up, in a network namespace of its own; the control channel can
+then listen on the gateway address instead of --host (--control-host), so
+that a test program on the LAN reaches it.
 """
 
 import argparse
@@ -144,6 +153,8 @@ import sys
 import threading
 import time
 import urllib.parse
+
+import router_sim
 
 LOGIN_PATH = "/client_login.php"
 DOMAIN_LIST_PATH = "/client_getDomainList.php"
@@ -208,6 +219,13 @@ control channel (--control-port; JSON bodies, JSON answers):
   POST /control/upgrade          replace the upgrade information
   POST /control/reload           re-read the --state file (as SIGHUP does)
   POST /control/shutdown         stop the simulator
+  GET  /control/router           the router's WAN address, NAT-PMP switch,
+                                 epoch and counts of what it answered
+  POST /control/router           {"natpmp": false, "wan": "11.2.0.2",
+                                  "announce": ["natpmp", "pcp"]}, each key
+                                 optional: a new "wan" is announced over
+                                 NAT-PMP unless "announce" lists otherwise
+                                 ([] for a silent change)
 
 state file (--state, JSON, every key optional):
   {"address": "1.2.3.4", "accounts": {...}, "faults": [{...}, ...],
@@ -226,7 +244,8 @@ account table (--accounts, JSON):
   ("zone_text": "..." instead of "zones" sends that list text verbatim.)
 
 The ready file holds {"pid", "host", "port", "udp_port", "update_port",
-"control_port"} once every socket is bound; it is removed at exit.
+"control_port", "control_host"} (and "router" with the router's state when
+it runs) once every socket is bound; it is removed at exit.
 """
 
 
@@ -535,13 +554,22 @@ class ProviderSim:
                  control_port=None, accounts=None, address=None, offer=None,
                  upgrade=None, faults=(), record_file=None, ready_file=None,
                  state_file=None, read_timeout=5.0, encoding="latin-1",
-                 linger=2.0, files_dir=None):
+                 linger=2.0, files_dir=None, router=None, control_host=None):
         # Tests run beside each other on one machine; the simulator is
-        # never meant to be reachable from outside it.
+        # never meant to be reachable from outside it.  Only the router's
+        # made-up LAN address is another place for the control channel.
         if not _is_loopback(host):
             raise ValueError("host must be a loopback address 127.x.x.x, "
                              "not %r" % host)
+        control_host = control_host or host
+        if not _is_loopback(control_host) and (
+                router is None or control_host != router.gateway):
+            raise ValueError("the control host must be a loopback address "
+                             "or the router's gateway address, not %r"
+                             % control_host)
         self.host = host
+        self.control_host = control_host
+        self.router = router
         self.port = port
         self.udp_port = None
         self.update_port = update_port
@@ -601,6 +629,12 @@ class ProviderSim:
             self._spawn(self._accept_loop, rest.pop(0), "update")
         if self.control_port is not None:
             self._spawn(self._accept_loop, rest.pop(0), "control")
+        if self.router is not None:
+            try:
+                self.router.start()
+            except OSError:
+                self.stop()
+                raise
         if self.ready_file:
             self._write_ready_file()
         return self
@@ -630,15 +664,15 @@ class ProviderSim:
             self.update_port = sock.getsockname()[1]
             self._sockets.append(sock)
         if self.control_port is not None:
-            sock = self._listen(self.control_port)
+            sock = self._listen(self.control_port, self.control_host)
             self.control_port = sock.getsockname()[1]
             self._sockets.append(sock)
 
-    def _listen(self, port):
+    def _listen(self, port, host=None):
         sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         try:
-            sock.bind((self.host, port))
+            sock.bind((host or self.host, port))
             sock.listen(32)
         except OSError:
             sock.close()
@@ -648,7 +682,10 @@ class ProviderSim:
     def _write_ready_file(self):
         info = {"pid": os.getpid(), "host": self.host, "port": self.port,
                 "udp_port": self.udp_port, "update_port": self.update_port,
-                "control_port": self.control_port}
+                "control_port": self.control_port,
+                "control_host": self.control_host}
+        if self.router is not None:
+            info["router"] = self.router.state()
         tmp = self.ready_file + ".tmp"
         with open(tmp, "w", encoding="ascii") as fh:
             json.dump(info, fh)
@@ -664,6 +701,8 @@ class ProviderSim:
     def stop(self):
         self._stop.set()
         self._close_sockets()
+        if self.router is not None:
+            self.router.stop()
         with self._lock:
             conns = list(self._conns)
         for conn in conns:
@@ -1347,6 +1386,8 @@ class ProviderSim:
                 return 200, {"saved": self.saved()}
             if path == "/control/accounts":
                 return 200, self.accounts()
+            if path == "/control/router" and self.router is not None:
+                return 200, self.router.state()
         elif method == "POST":
             if path == "/control/state":
                 self.apply_state(body())
@@ -1382,6 +1423,8 @@ class ProviderSim:
                 return 200, {"ok": True}
             if path == "/control/shutdown":
                 return 200, {"ok": True, "stopping": True}
+            if path == "/control/router" and self.router is not None:
+                return 200, self.router.apply(body())
         return 404, {"error": "no such control endpoint: %s %s"
                      % (method, path)}
 
@@ -1447,6 +1490,17 @@ def build_parser():
                                              "once every socket is bound")
     add("--read-timeout", type=float, default=5.0,
         help="seconds a client may take to send its request (default 5)")
+    add("--gateway", metavar="ADDRESS",
+        help="also play a home router's LAN side on this private address "
+             "(NAT-PMP, PCP ANNOUNCE, SSDP, UPnP IGD); for network "
+             "namespaces made for a test")
+    add("--router-wan", metavar="ADDRESS", default="11.1.0.2",
+        help="the router's external address (default 11.1.0.2)")
+    add("--no-natpmp", action="store_true",
+        help="the router stays silent on NAT-PMP: only UPnP answers")
+    add("--control-host", metavar="ADDRESS",
+        help="address of the control channel: --host (the default) or the "
+             "--gateway address")
     add("--encoding", default="latin-1",
         help="code page of the texts on the wire (default latin-1, "
              "byte-transparent; cp936 for a Chinese system)")
@@ -1460,6 +1514,11 @@ def main(argv=None):
         if args.accounts:
             with open(args.accounts, encoding="utf-8") as fh:
                 accounts = json.load(fh)
+        router = None
+        if args.gateway:
+            router = router_sim.RouterSim(
+                args.gateway, args.router_wan, natpmp=not args.no_natpmp,
+                log=lambda text: print("router: %s" % text, flush=True))
         sim = ProviderSim(
             host=args.host, port=args.port, update_port=args.update_port,
             control_port=args.control_port, accounts=accounts,
@@ -1467,7 +1526,8 @@ def main(argv=None):
             faults=args.fault, record_file=args.record,
             ready_file=args.ready_file, state_file=args.state,
             read_timeout=args.read_timeout, encoding=args.encoding,
-            files_dir=args.files)
+            files_dir=args.files, router=router,
+            control_host=args.control_host)
         sim.start()
     except (OSError, ValueError) as exc:
         print("provider_sim: %s" % exc, file=sys.stderr)

@@ -3,11 +3,17 @@
 // pass their addresses in the environment; run alone, each test says what it misses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "client/monitor/monitor_wiring.h"
 #include "client/monitor/resolve_at_server.h"
+#include "client/monitor/router_datagram.h"
+#include "client/monitor/router_watcher.h"
 #include "client/monitor/start_monitoring.h"
 #include "client/monitor/udp_address_query.h"
 #include "client/protocol/login.h"
@@ -15,9 +21,11 @@
 #include "client/texts/reply_codes.h"
 #include "platform/clock.h"
 #include "platform/network.h"
+#include "platform/router_link.h"
 #include "tests/client/protocol/test_settings.h"
 #include "tests/monitor/test_environment.h"
 #include "tests/support/driven_clock.h"
+#include "tests/support/mini_json.h"
 #include "tests/support/simulator_control.h"
 #include "tests/support/wait_until.h"
 
@@ -276,6 +284,189 @@ TEST(AddressWatch, WithNothingAnnouncedTheMonitorKeepsItsMinute) {
   stop.RequestStop();
   monitor.join();
   EXPECT_EQ(checks, (std::vector<std::int64_t>{0, 60000, 120000, 180000}));
+}
+
+// The system's router link and the router watcher against the simulator's home router, each
+// on a side of a LAN between two network namespaces (tests/monitor/router_sim_netns.sh). The
+// program's default route leads to the router's gateway address; a second address on the LAN
+// plays a neighbour that is not the gateway.
+struct SimulatedRouter {
+  Ipv4Address gateway{};
+  Ipv4Address neighbour{};
+  quorin::testing::SimulatorControl control;
+
+  static std::optional<SimulatedRouter> FromEnvironment() {
+    const auto gateway = Setting("QUORIN_ROUTER_GATEWAY");
+    const auto port = Setting("QUORIN_ROUTER_CONTROL");
+    const auto neighbour = Setting("QUORIN_ROUTER_NEIGHBOUR");
+    if (!gateway || !port || !neighbour || !ParseInetAddr(*gateway) || !ParseInetAddr(*neighbour))
+      return std::nullopt;
+    return SimulatedRouter{*ParseInetAddr(*gateway),
+                           *ParseInetAddr(*neighbour),
+                           {*gateway, static_cast<std::uint16_t>(std::stoi(*port))}};
+  }
+
+  // Applies a control document ("natpmp", "wan", "announce") to the router.
+  void Change(std::string_view json) { control.Call("POST", "/control/router", json); }
+
+  // How many of `what` the router has answered or sent so far.
+  int Count(const std::string& what) {
+    const auto state = quorin::testing::ParseJson(control.Call("GET", "/control/router"));
+    return state ? static_cast<int>((*state)["counts"][what].number) : -1;
+  }
+};
+
+// What the watcher's announcement listener handed it: the test learns that the watcher has
+// judged a datagram (it listens again afterwards), so that "it did not wake" is checked after
+// the fact rather than after a guessed time.
+class ListenerLog {
+ public:
+  void Started() {
+    std::lock_guard lock(mutex_);
+    ++receives_;
+  }
+  void Returned(const platform::UdpReceive& got) {
+    std::lock_guard lock(mutex_);
+    if (got.status == platform::UdpReceiveStatus::kDatagram)
+      heard_.emplace_back(got.datagram.sender, receives_);
+  }
+  void Forget() {
+    std::lock_guard lock(mutex_);
+    heard_.clear();
+  }
+  // True once a datagram from another host than `gateway` came and the watcher listened again.
+  bool JudgedOneNotFrom(const Ipv4Address& gateway) {
+    std::lock_guard lock(mutex_);
+    return std::any_of(heard_.begin(), heard_.end(), [&](const auto& heard) {
+      return heard.first != gateway && receives_ > heard.second;
+    });
+  }
+
+ private:
+  std::mutex mutex_;
+  int receives_ = 0;
+  std::vector<std::pair<Ipv4Address, int>> heard_;  // sender, and the receive that returned it
+};
+
+class LoggedSocket : public platform::UdpSocket {
+ public:
+  LoggedSocket(std::unique_ptr<platform::UdpSocket> inner, ListenerLog& log)
+      : inner_(std::move(inner)), log_(log) {}
+  bool SendTo(const Ipv4Address& address, std::uint16_t port, std::string_view bytes) override {
+    return inner_->SendTo(address, port, bytes);
+  }
+  platform::UdpReceive Receive(std::size_t maxBytes, std::chrono::milliseconds timeout) override {
+    log_.Started();
+    platform::UdpReceive got = inner_->Receive(maxBytes, timeout);
+    log_.Returned(got);
+    return got;
+  }
+  std::uint16_t LocalPort() const override { return inner_->LocalPort(); }
+
+ private:
+  const std::unique_ptr<platform::UdpSocket> inner_;
+  ListenerLog& log_;
+};
+
+// The system's link, its announcement listener logged.
+class LoggedLink : public platform::RouterLink {
+ public:
+  LoggedLink(std::unique_ptr<platform::RouterLink> inner, ListenerLog& log)
+      : inner_(std::move(inner)), log_(log) {}
+  std::optional<platform::DefaultRoute> FindDefaultRoute() override {
+    return inner_->FindDefaultRoute();
+  }
+  std::unique_ptr<platform::UdpSocket> OpenMulticastListener(const Ipv4Address& group,
+                                                             std::uint16_t port,
+                                                             unsigned interfaceIndex) override {
+    auto socket = inner_->OpenMulticastListener(group, port, interfaceIndex);
+    return socket ? std::make_unique<LoggedSocket>(std::move(socket), log_) : nullptr;
+  }
+  std::unique_ptr<platform::UdpSocket> OpenSocket() override { return inner_->OpenSocket(); }
+  std::optional<Ipv4Address> AskIgdExternalAddress(const platform::DefaultRoute& route) override {
+    return inner_->AskIgdExternalAddress(route);
+  }
+
+ private:
+  const std::unique_ptr<platform::RouterLink> inner_;
+  ListenerLog& log_;
+};
+
+platform::ChangeWaitEnd AwaitWake(platform::ChangeSignal& wake) {
+  platform::StopSource never;
+  return wake.WaitFor(platform::SystemClock(),
+                      std::chrono::milliseconds(quorin::testing::kPatience).count(), never.Token());
+}
+
+TEST(RouterLink, TheGatewaysAnnouncementsWakeTheWatcherAndANeighboursDoNot) {
+  auto router = SimulatedRouter::FromEnvironment();
+  if (!router)
+    GTEST_SKIP() << "needs the simulated router (tests/monitor/router_sim_netns.sh)";
+  platform::NetworkSession session;
+  auto link = platform::OpenRouterLink();
+  if (!link)
+    GTEST_SKIP() << "this platform has no router link";
+  router->Change(R"({"natpmp": true, "wan": "11.4.0.2", "announce": []})");
+  const auto route = link->FindDefaultRoute();
+  ASSERT_TRUE(route);
+  EXPECT_EQ(FormatIpv4(route->gateway), FormatIpv4(router->gateway));
+
+  // The watcher's clock stands still, so its next question never comes: only an announcement
+  // can wake it. Its first question is answered with the address the monitor knows.
+  DrivenClock clock;
+  platform::ScopedClockOverride useClock(clock);
+  KnownAddress known;
+  known.Set("11.4.0.2");
+  platform::ChangeSignal wake;
+  ListenerLog heard;
+  const int answered = router->Count("natpmp_answers");
+  RouterWatcher watcher(std::make_unique<LoggedLink>(std::move(link), heard), wake, known, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return router->Count("natpmp_answers") > answered; }));
+
+  router->Change(R"({"wan": "11.5.0.2"})");
+  EXPECT_EQ(AwaitWake(wake), platform::ChangeWaitEnd::kSignalled)
+      << "the gateway's NAT-PMP announcement of a new address";
+  wake.Take();
+
+  // A neighbour announces yet another address to the LAN: it is not the gateway. (Wine binds
+  // a datagram socket to the interface of the address given, as Windows does to hear
+  // broadcasts, so under Wine the datagram leaves with the LAN's first address, the program's
+  // own: not the gateway either.)
+  const auto neighbour = platform::BindUdpSocket(router->neighbour, 0);
+  ASSERT_NE(neighbour, nullptr);
+  std::string announcement("\0\x80\0\0\0\0\0\x07", 8);
+  announcement += std::string{11, 6, 0, 2};
+  heard.Forget();
+  ASSERT_TRUE(neighbour->SendTo({224, 0, 0, 1}, kRouterAnnouncementPort, announcement));
+  ASSERT_TRUE(WaitUntil([&] { return heard.JudgedOneNotFrom(router->gateway); }))
+      << "the watcher's listener hears the LAN";
+  EXPECT_FALSE(wake.IsSet()) << "a neighbour's announcement";
+
+  // A change that the router tells only through PCP's ANNOUNCE, which names no address: the
+  // watcher asks and learns it.
+  router->Change(R"({"wan": "11.7.0.2", "announce": ["pcp"]})");
+  EXPECT_EQ(AwaitWake(wake), platform::ChangeWaitEnd::kSignalled)
+      << "PCP's ANNOUNCE, then the question";
+}
+
+TEST(RouterLink, WithoutNatPmpTheGatewaysIgdReportsItsAddress) {
+  auto router = SimulatedRouter::FromEnvironment();
+  if (!router)
+    GTEST_SKIP() << "needs the simulated router (tests/monitor/router_sim_netns.sh)";
+  platform::NetworkSession session;
+  const auto link = platform::OpenRouterLink();
+  if (!link)
+    GTEST_SKIP() << "this platform has no router link";
+  router->Change(R"({"natpmp": false, "wan": "11.8.0.2", "announce": []})");
+  const auto route = link->FindDefaultRoute();
+  ASSERT_TRUE(route);
+
+  EXPECT_EQ(link->AskIgdExternalAddress(*route), ParseInetAddr("11.8.0.2"));
+  const int described = router->Count("descriptions");
+  router->Change(R"({"wan": "11.9.0.2"})");
+  EXPECT_EQ(link->AskIgdExternalAddress(*route), ParseInetAddr("11.9.0.2"));
+  EXPECT_EQ(router->Count("descriptions"), described) << "the service found first is kept";
+  router->Change(R"({"natpmp": true})");
 }
 
 }  // namespace
