@@ -18,6 +18,7 @@ constexpr int kIgdConnected = 1;  // UPNP_GetValidIGD: a valid IGD that is conne
 struct DeviceListDeleter {
   void operator()(UPNPDev* list) const { freeUPNPDevlist(list); }
 };
+using DeviceList = std::unique_ptr<UPNPDev, DeviceListDeleter>;
 
 // The host of an "http://host:port/path" address as an IPv4 address.
 std::optional<Ipv4Address> UrlHost(std::string_view url) {
@@ -28,14 +29,36 @@ std::optional<Ipv4Address> UrlHost(std::string_view url) {
   return ParseInetAddr(url.substr(0, url.find_first_of(":/")));
 }
 
+// The devices whose description lies at the gateway, in the order found; the others are freed.
+// Only the gateway's descriptions are fetched, so another host on the LAN that answers the
+// search can neither point the query elsewhere nor hold it up with an address that never
+// answers (a TCP connect there waits for the system's limit, about 21 s on Windows).
+DeviceList KeepGatewayDevices(DeviceList devices, const Ipv4Address& gateway) {
+  UPNPDev* kept = nullptr;
+  UPNPDev** keptEnd = &kept;
+  UPNPDev* next = nullptr;
+  for (UPNPDev* device = devices.release(); device != nullptr; device = next) {
+    next = device->pNext;
+    device->pNext = nullptr;
+    if (device->descURL != nullptr && UrlHost(device->descURL) == gateway) {
+      *keptEnd = device;
+      keptEnd = &device->pNext;
+    } else {
+      freeUPNPDevlist(device);
+    }
+  }
+  return DeviceList(kept);
+}
+
 }  // namespace
 
 std::optional<IgdQuery::Service> IgdQuery::Discover(const Ipv4Address& gateway,
                                                     const std::string& searchInterface) {
   int error = 0;
-  const std::unique_ptr<UPNPDev, DeviceListDeleter> devices(
-      upnpDiscover(kDiscoveryMs, searchInterface.c_str(), nullptr, UPNP_LOCAL_PORT_ANY, 0,
-                   kDiscoveryTtl, &error));
+  const DeviceList devices =
+      KeepGatewayDevices(DeviceList(upnpDiscover(kDiscoveryMs, searchInterface.c_str(), nullptr,
+                                                 UPNP_LOCAL_PORT_ANY, 0, kDiscoveryTtl, &error)),
+                         gateway);
   if (!devices)
     return std::nullopt;
   UPNPUrls urls{};

@@ -7,8 +7,10 @@ std::optional<DefaultRoute> ChooseDefaultRoute(std::span<const RouteRow> rows) {
   std::optional<DefaultRoute> best;
   std::uint32_t bestMetric = 0;
   for (const RouteRow& row : rows) {
-    if (row.destination != kNone || row.mask != kNone || row.nextHop == kNone)
+    if (row.destination != kNone || row.mask != kNone || !row.throughRouter ||
+        row.nextHop == kNone) {
       continue;
+    }
     if (best && row.metric >= bestMetric)
       continue;
     best = DefaultRoute{row.nextHop, row.interfaceIndex};

@@ -46,7 +46,8 @@ class RouterLink {
   // The external address that the route's gateway reports through UPnP IGD (SSDP discovery
   // on the route's interface, then GetExternalIPAddress), for routers without NAT-PMP; nothing
   // when no IGD at the gateway answers in time or it knows no address. Takes a few seconds at
-  // most.
+  // most (on Windows up to about 21 s when the gateway answers the search and then drops the
+  // connection: the system's limit for a TCP connect, see platform/igd_query.h).
   virtual std::optional<Ipv4Address> AskIgdExternalAddress(const DefaultRoute& route) = 0;
 };
 

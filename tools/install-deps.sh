@@ -72,59 +72,62 @@ fi
 # and lists stay as they are.
 miniupnpc_source=/usr/local/src/miniupnpc
 
-# Writes into $1 a copy of the system's Debian sources with source entries added.
+# Writes into the folder $1 a copy of the system's Debian sources with source entries added.
 write_source_entries() {
-  local into="$1"
   if [ -f /etc/apt/sources.list.d/debian.sources ]; then
     sed -E 's/^Types:.*/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources \
-      >"$into/debian.sources"
+      >"$1/debian.sources"
   elif [ -f /etc/apt/sources.list ]; then
     # A machine installed with the one-line format: each "deb" line again as "deb-src".
     sed -nE 's/^[[:space:]]*deb[[:space:]]+(.*)$/deb-src \1/p' /etc/apt/sources.list \
-      >"$into/debian.list"
+      >"$1/debian.list"
   fi
-  if [ -z "$(ls -A "$into")" ]; then
-    echo "no Debian sources found in /etc/apt to fetch the miniupnpc source package from" >&2
+  if [ -z "$(ls -A "$1")" ]; then
+    echo "no Debian sources in /etc/apt to fetch the miniupnpc source package from" >&2
     return 1
   fi
 }
 
-fetch_miniupnpc_source() {
-  local work status=0
-  work="$(sudo_if_needed mktemp -d)"
-  sudo_if_needed mkdir -p "$work/sources" "$work/lists/partial" "$work/cache" "$work/download"
-  sudo_if_needed chmod 755 "$work"
-  # apt downloads as its own user where that user can write the target folders.
+# Fetches the source package and unpacks it into $miniupnpc_source, working in the folder $1.
+# Each step returns on failure by itself: bash ignores set -e in a function called left of ||.
+fetch_miniupnpc_source_in() {
+  local work="$1" attempt
+  local private_apt=(-o "Dir::Etc::SourceParts=$work/sources" -o Dir::Etc::SourceList=/dev/null
+                     -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache")
+  mkdir -p "$work/sources" "$work/lists/partial" "$work/cache" "$work/download" || return 1
+  # apt downloads as its own user where that user can reach and write the folders.
+  chmod 755 "$work" || return 1
   if id _apt >/dev/null 2>&1; then
-    sudo_if_needed chown _apt "$work/lists/partial" "$work/download"
+    sudo_if_needed chown _apt "$work/lists/partial" "$work/download" || return 1
   fi
-  (
-    set -e
-    local private_apt=(-o "Dir::Etc::SourceParts=$work/sources" -o Dir::Etc::SourceList=/dev/null
-                       -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache")
-    sudo_if_needed bash -c "$(declare -f write_source_entries); write_source_entries '$work/sources'"
-    echo "Fetching the miniupnpc source package into $miniupnpc_source"
-    for attempt in 1 2 3; do
-      sudo_if_needed apt-get "${private_apt[@]}" update -q && break
-      [ "$attempt" -lt 3 ] || exit 1
-      echo "apt-get update of the source lists failed (attempt $attempt); trying again"
-      sleep 10
-    done
-    cd "$work/download"
-    sudo_if_needed apt-get "${private_apt[@]}" source -q --download-only miniupnpc
-    # Unpacked next to its final place and then renamed, so that an interrupted run leaves no
-    # half tree that a later run would take as complete.
-    sudo_if_needed mkdir -p "$(dirname "$miniupnpc_source")"
-    local unpacked="$miniupnpc_source.partial"
-    sudo_if_needed rm -rf "$unpacked"
-    sudo_if_needed dpkg-source -q -x ./miniupnpc_*.dsc "$unpacked"
-    sudo_if_needed rm -rf "$miniupnpc_source"
-    sudo_if_needed mv "$unpacked" "$miniupnpc_source"
-  ) || status=$?
-  sudo_if_needed rm -rf "$work"
-  return "$status"
+  write_source_entries "$work/sources" || return 1
+  echo "Fetching Debian's miniupnpc source package into $miniupnpc_source"
+  for attempt in 1 2 3; do
+    sudo_if_needed apt-get "${private_apt[@]}" update -q && break
+    [ "$attempt" -lt 3 ] || return 1
+    echo "apt-get update of the source lists failed (attempt $attempt); trying again"
+    sleep 10
+  done
+  (cd "$work/download" &&
+    sudo_if_needed apt-get "${private_apt[@]}" source -q --download-only miniupnpc) || return 1
+  # apt checked the files against the signed index; dpkg-source checks them against the .dsc
+  # (and says that it has no key for the .dsc's own signature, which is expected). The tree is
+  # unpacked next to its place and then renamed, so an interrupted run leaves no half tree
+  # that a later run would take as complete.
+  local unpacked="$miniupnpc_source.partial"
+  sudo_if_needed mkdir -p "$(dirname "$miniupnpc_source")" || return 1
+  sudo_if_needed rm -rf "$unpacked" "$miniupnpc_source" || return 1
+  sudo_if_needed dpkg-source -q -x "$work"/download/miniupnpc_*.dsc "$unpacked" || return 1
+  sudo_if_needed mv "$unpacked" "$miniupnpc_source"
 }
 
 if [ ! -f "$miniupnpc_source/CMakeLists.txt" ]; then
-  fetch_miniupnpc_source
+  miniupnpc_work="$(mktemp -d)"
+  miniupnpc_status=0
+  fetch_miniupnpc_source_in "$miniupnpc_work" || miniupnpc_status=$?
+  sudo_if_needed rm -rf "$miniupnpc_work"
+  if [ "$miniupnpc_status" -ne 0 ]; then
+    echo "could not fetch the miniupnpc source package; the Windows builds need it" >&2
+    exit "$miniupnpc_status"
+  fi
 fi

@@ -1,9 +1,10 @@
-// The router link on Windows: the default route from IP Helper's IPv4 routing table, whose
-// metric already adds the interface's metric to the route's (the sum Windows itself compares),
-// and winsock datagram sockets. A Windows socket cannot bind the group address, so the listener
-// binds 0.0.0.0 and joins the group by the interface's own IPv4 address, which ip_mreq takes
-// on every Windows version (the index form is not understood everywhere). miniupnpc's SSDP
-// search on Windows also takes the interface only as its address.
+// The router link on Windows: the default route from IP Helper's IPv4 routing table and winsock
+// datagram sockets. The table's metric is the one `route print` shows, which on Vista and later
+// adds the interface's metric to the route's: the sum Windows itself compares. (The newer
+// GetIpForwardTable2 holds the route's part only, and the interface's part would take
+// GetIpInterfaceEntry, which Wine 8 does not implement.) A Windows socket cannot bind the group
+// address, so the listener binds 0.0.0.0 and joins the group naming the interface by its own
+// IPv4 address; miniupnpc's SSDP search on Windows takes the interface in that form too.
 // winsock2.h before windows.h, and both before the IP Helper header, which needs them.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -39,7 +40,7 @@ constexpr int kTableReads = 4;
 
 // The rows of an IP Helper table (a DWORD count, then the rows) that `read(table, &size)`
 // wrote into `buffer`; nothing when it fails or keeps asking for more room. The count is
-// trusted only as far as the rows fit in the bytes written.
+// trusted only as far as the rows fit in the buffer.
 template <typename Table, typename Row, typename Read>
 std::optional<std::span<const Row>> ReadIpHelperTable(std::vector<DWORD>& buffer, Read read) {
   ULONG size = kFirstTableBytes;
@@ -48,7 +49,8 @@ std::optional<std::span<const Row>> ReadIpHelperTable(std::vector<DWORD>& buffer
     ULONG room = static_cast<ULONG>(buffer.size() * sizeof(DWORD));
     const DWORD status = read(reinterpret_cast<Table*>(buffer.data()), &room);
     if (status == ERROR_INSUFFICIENT_BUFFER && room > size && room <= kMaxTableBytes) {
-      size = room + room / 4;  // some room for rows added before the next call
+      // Some room for rows added before the next call.
+      size = std::min(room + room / 4, kMaxTableBytes);
       continue;
     }
     if (status == ERROR_NO_DATA)
@@ -100,8 +102,9 @@ class WindowsRouterLink : public RouterLink {
     rows.reserve(table->size());
     for (const MIB_IPFORWARDROW& route : *table) {
       rows.push_back(RouteRow{AddressOf(route.dwForwardDest), AddressOf(route.dwForwardMask),
-                              AddressOf(route.dwForwardNextHop), route.dwForwardMetric1,
-                              route.dwForwardIfIndex});
+                              AddressOf(route.dwForwardNextHop),
+                              route.dwForwardType == MIB_IPROUTE_TYPE_INDIRECT,
+                              route.dwForwardMetric1, route.dwForwardIfIndex});
     }
     return ChooseDefaultRoute(rows);
   }

@@ -8,39 +8,10 @@
 #include "platform/network.h"
 #include "platform/tcp_connection.h"
 #include "platform/win32/socket_address.h"
+#include "platform/win32/unique_socket.h"
 
 namespace quorin::platform {
 namespace {
-
-// Owns a Windows socket; every socket keeps the socket layer started while it exists.
-class UniqueSocket {
- public:
-  UniqueSocket() = default;
-  explicit UniqueSocket(SOCKET socket) : socket_(socket) {}
-  ~UniqueSocket() { reset(); }
-  UniqueSocket(UniqueSocket&& other) noexcept
-      : socket_(std::exchange(other.socket_, INVALID_SOCKET)) {}
-  UniqueSocket& operator=(UniqueSocket&& other) noexcept {
-    if (this != &other) {
-      reset();
-      socket_ = std::exchange(other.socket_, INVALID_SOCKET);
-    }
-    return *this;
-  }
-  UniqueSocket(const UniqueSocket&) = delete;
-  UniqueSocket& operator=(const UniqueSocket&) = delete;
-
-  SOCKET get() const { return socket_; }
-  explicit operator bool() const { return socket_ != INVALID_SOCKET; }
-  void reset() {
-    if (socket_ != INVALID_SOCKET)
-      ::closesocket(socket_);
-    socket_ = INVALID_SOCKET;
-  }
-
- private:
-  SOCKET socket_ = INVALID_SOCKET;
-};
 
 bool SetNonBlocking(SOCKET socket, bool on) {
   u_long argument = on ? 1 : 0;

@@ -32,21 +32,22 @@ TEST(ReadDefaultRoute, TakesTheLowestMetricOfTheRoutesThatAreUpThroughAGateway) 
       << "the first line is always the header";
 }
 
-TEST(ChooseDefaultRoute, TakesTheLowestMetricOfTheDefaultRoutesThroughANextHop) {
+TEST(ChooseDefaultRoute, TakesTheLowestMetricOfTheDefaultRoutesThroughARouter) {
   const Ipv4Address any{};
   const Ipv4Address host{255, 255, 255, 255};
   const std::vector<RouteRow> rows = {
-      {any, any, {192, 168, 1, 1}, 60, 7},
-      {any, any, any, 5, 3},                                      // on-link: no router
-      {{192, 168, 0, 0}, {255, 255, 0, 0}, {10, 0, 0, 9}, 1, 4},  // not the default
-      {any, host, {10, 0, 0, 8}, 1, 4},                           // a host route to 0.0.0.0
-      {any, any, {10, 0, 0, 1}, 25, 12},
-      {any, any, {10, 0, 0, 2}, 25, 13},  // not lower
+      {any, any, {192, 168, 1, 1}, true, 60, 7},
+      {any, any, any, true, 5, 3},                                      // no next hop
+      {any, any, {100, 64, 0, 7}, false, 5, 9},                         // a link's own address
+      {{192, 168, 0, 0}, {255, 255, 0, 0}, {10, 0, 0, 9}, true, 1, 4},  // not the default
+      {any, host, {10, 0, 0, 8}, true, 1, 4},                           // a host route
+      {any, any, {10, 0, 0, 1}, true, 25, 12},
+      {any, any, {10, 0, 0, 2}, true, 25, 13},  // not lower
   };
   EXPECT_EQ(ChooseDefaultRoute(rows), (DefaultRoute{{10, 0, 0, 1}, 12}));
 
   EXPECT_FALSE(ChooseDefaultRoute({}));
-  EXPECT_FALSE(ChooseDefaultRoute(std::vector<RouteRow>(rows.begin() + 1, rows.begin() + 4)))
+  EXPECT_FALSE(ChooseDefaultRoute(std::vector<RouteRow>(rows.begin() + 1, rows.begin() + 5)))
       << "no default route through a router";
 }
 
