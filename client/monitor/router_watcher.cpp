@@ -55,8 +55,12 @@ void RouterWatcher::Run(const platform::StopToken& stop) {
     if (stop.StopRequested())
       return;
     if (route_ && listener_) {
-      const platform::UdpReceive got = listener_->Receive(
-          kRouterDatagramMaxBytes + 1, std::chrono::milliseconds(kListenSliceMs));
+      // A slice ends no later than the next question is due, so the question is not late by
+      // up to a slice (over UPnP that would eat into the bound of a change noticed in 12 s).
+      const std::int64_t sliceMs =
+          std::clamp<std::int64_t>(nextPollAt_ - clock_.NowMs(), 1, kListenSliceMs);
+      const platform::UdpReceive got =
+          listener_->Receive(kRouterDatagramMaxBytes + 1, std::chrono::milliseconds(sliceMs));
       if (got.status == platform::UdpReceiveStatus::kFailed) {
         listener_.reset();  // opened again at the next look at the route
       } else if (got.status == platform::UdpReceiveStatus::kDatagram &&
